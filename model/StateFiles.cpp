@@ -1,0 +1,131 @@
+#include "model/StateFiles.h"
+
+#include "analysis/ImageUtil.h"
+#include "model/RecordJson.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace StateFiles {
+
+namespace {
+
+std::optional<QByteArray> readWhole(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    return f.readAll();
+}
+
+// Before a list file is overwritten: when what is there does not decode, keep it as
+// "<file>.bad" (replacing an older kept copy). False when it had to be kept and could not
+// be, so the caller must not overwrite it.
+template <class Decode>
+bool keepUndecodable(const QString& file, Decode decode)
+{
+    if (!QFileInfo::exists(file)) return true;
+    const auto bytes = readWhole(file);
+    if (!bytes) return true;  // nothing we could keep, and nothing we could have read either
+    if (decode(*bytes)) return true;
+    return writeFileAtomically(file + badSuffix, *bytes);
+}
+
+template <class Decode>
+bool writeList(const QString& file, const std::optional<QByteArray>& encoded, Decode decode)
+{
+    if (!encoded) return false;
+    if (!keepUndecodable(file, decode)) return false;
+    return writeFileAtomically(file, *encoded);
+}
+
+}  // namespace
+
+QString path(const QString& folder, const char* name) { return QDir(folder).filePath(QString::fromLatin1(name)); }
+
+bool writeFileAtomically(const QString& file, const QByteArray& bytes)
+{
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+std::optional<std::vector<ScanRecord>> readHistory(const QString& folder)
+{
+    const auto bytes = readWhole(path(folder, historyName));
+    if (!bytes) return std::nullopt;
+    return decodeRecords(*bytes).value;
+}
+
+bool writeHistory(const QString& folder, const std::vector<ScanRecord>& history)
+{
+    return writeList(path(folder, historyName), encodeRecords(history),
+                     [](const QByteArray& b) { return bool(decodeRecords(b)); });
+}
+
+std::optional<std::vector<ScanRegion>> readSession(const QString& folder)
+{
+    const auto bytes = readWhole(path(folder, sessionName));
+    if (!bytes) return std::nullopt;
+    return decodeRegions(*bytes).value;
+}
+
+bool writeSession(const QString& folder, const std::vector<ScanRegion>& regions)
+{
+    return writeList(path(folder, sessionName), encodeRegions(regions),
+                     [](const QByteArray& b) { return bool(decodeRegions(b)); });
+}
+
+QImage readPrevImage(const QString& folder) { return ImageUtil::loadCGImage(path(folder, prevImageName)); }
+
+bool writePrevImage(const QString& folder, const QImage& image)
+{
+    return ImageUtil::savePNG(image, path(folder, prevImageName));
+}
+
+std::optional<QSizeF> readPrevBedSize(const QString& folder)
+{
+    const auto bytes = readWhole(path(folder, prevBedName));
+    if (!bytes) return std::nullopt;
+    const QJsonDocument doc = QJsonDocument::fromJson(*bytes);
+    if (!doc.isObject()) return std::nullopt;
+    const QJsonObject object = doc.object();
+    // A mapping from strings to numbers: any other value makes the whole object unreadable.
+    for (auto it = object.begin(); it != object.end(); ++it)
+        if (!it.value().isDouble()) return std::nullopt;
+    if (!object.contains("w") || !object.contains("h")) return std::nullopt;
+    const double w = object.value("w").toDouble();
+    const double h = object.value("h").toDouble();
+    if (!std::isfinite(w) || !std::isfinite(h) || w <= 0 || h <= 0) return std::nullopt;
+    return QSizeF(w, h);
+}
+
+bool writePrevBedSize(const QString& folder, QSizeF bed)
+{
+    if (!std::isfinite(bed.width()) || !std::isfinite(bed.height())) return false;
+    const QJsonObject object{{"w", bed.width()}, {"h", bed.height()}};
+    return writeFileAtomically(path(folder, prevBedName), QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+void migrateLegacyDotfiles(const QString& folder)
+{
+    static const char* const endings[] = {"history.json", "session.json", "prev.png", "prev.json"};
+    const QDir dir(folder);
+    for (const char* ending : endings) {
+        const QString legacy = dir.filePath(QStringLiteral(".harlune-") + ending);
+        const QString current = dir.filePath(QStringLiteral(".bivara-") + ending);
+        // QFile::rename refuses to replace an existing file, so a current file always wins.
+        if (QFileInfo::exists(legacy) && !QFileInfo::exists(current)) QFile::rename(legacy, current);
+    }
+}
+
+}  // namespace StateFiles

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Bivara Scanner needs.
+# Idempotent: packages already present are left alone, and apt is only asked when one is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  # Qt 6 and coroutines on its event loop
+  qt6-base-dev libgl-dev qcoro-qt6-dev
+  # scanners (SANE; sane-utils for the tests and benchmarks), PNG files, handwriting on the virtual bed
+  libsane-dev sane-utils libpng-dev fonts-dancingscript
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # rectangle detector
+  libopencv-imgproc-dev
+  # text recognition on backs (the handwriting font only renders test backs)
+  libtesseract-dev tesseract-ocr-eng fonts-dkg-handwriting
+  # a real window without a display
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

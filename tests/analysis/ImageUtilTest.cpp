@@ -1,0 +1,807 @@
+// ImageUtil: the crop that straightens a print, the preview composite, and the files they
+// end up in.
+
+#include "analysis/ImageUtil.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTransform>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <random>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr double pi = std::numbers::pi;
+
+QImage noise(int w, int h, quint32 seed)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) line[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
+    }
+    return img;
+}
+
+// Translucent, non-premultiplied noise, with fully transparent and opaque pixels among it.
+QImage translucentNoise(int w, int h, quint32 seed)
+{
+    QImage img(w, h, QImage::Format_ARGB32);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const quint32 r = rng();
+            const int a = (r & 3) == 0 ? 0 : (r & 3) == 1 ? 255 : int(r >> 24);
+            line[x] = qRgba(int(r & 0xFF), int((r >> 8) & 0xFF), int((r >> 16) & 0xFF), a);
+        }
+    }
+    return img;
+}
+
+// A smooth picture with some flat stretches, as a scan would have.
+QImage gradient(int w, int h, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    std::mt19937 rng(7);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            if (x < w / 5) {
+                line[x] = qRgb(250, 250, 250);
+                continue;
+            }
+            const int n = int(rng() % 5) - 2;
+            line[x] = qRgb(std::clamp(x * 255 / w + n, 0, 255), std::clamp(y * 255 / h + n, 0, 255),
+                           std::clamp((x + y) * 255 / (w + h) - n, 0, 255));
+        }
+    }
+    return img.convertToFormat(format);
+}
+
+// First pixel where two images differ, for a readable failure.
+::testing::AssertionResult samePixels(const QImage& actual, const QImage& expected)
+{
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure() << "size " << actual.width() << "x" << actual.height() << ", expected "
+                                             << expected.width() << "x" << expected.height();
+    const QImage a = actual.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage e = expected.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != e.pixel(x, y))
+                return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << std::hex
+                                                     << a.pixel(x, y) << ", expected " << e.pixel(x, y);
+    return ::testing::AssertionSuccess();
+}
+
+bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; }
+bool isGreen(QRgb c) { return qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60; }
+bool isBlue(QRgb c) { return qBlue(c) > 200 && qRed(c) < 60 && qGreen(c) < 60; }
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, format).write(image);
+    return bytes;
+}
+
+// ---- extractRotated ---------------------------------------------------------------------
+
+TEST(ExtractRotated, UnturnedCropOnWholePixelsIsTheExactCrop)
+{
+    const QImage opaque = noise(97, 61, 1);
+    const QImage translucent = translucentNoise(97, 61, 2).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Inside, and flush with each edge of the source.
+    for (const QRect r : {QRect(10, 7, 40, 30), QRect(0, 0, 97, 61), QRect(57, 31, 40, 30), QRect(0, 40, 13, 21),
+                          QRect(96, 60, 1, 1)}) {
+        for (const QImage& source : {opaque, translucent}) {
+            const QImage crop = ImageUtil::extractRotated(source, QRectF(r).center(), QSizeF(r.size()), 0.0);
+            ASSERT_EQ(crop.format(), QImage::Format_ARGB32_Premultiplied);
+            EXPECT_TRUE(samePixels(crop, source.copy(r))) << "rect " << r.x() << "," << r.y() << " " << r.width()
+                                                         << "x" << r.height();
+        }
+    }
+}
+
+// The upright picture, 40×30: grey, red top-left, green top-right, blue bottom-left corner.
+QImage uprightMarkers()
+{
+    QImage img(40, 30, QImage::Format_RGB32);
+    img.fill(qRgb(128, 128, 128));
+    QPainter p(&img);
+    p.fillRect(0, 0, 4, 4, Qt::red);
+    p.fillRect(36, 0, 4, 4, Qt::green);
+    p.fillRect(0, 26, 4, 4, Qt::blue);
+    return img;
+}
+
+TEST(ExtractRotated, PrintLyingTurnedAQuarterComesBackUpright)
+{
+    const QImage upright = uprightMarkers();
+    // On the bed the print lies turned clockwise: its top-left corner is at the top right.
+    const QImage lying = upright.transformed(QTransform().rotate(90));
+    ASSERT_EQ(lying.size(), QSize(30, 40));
+    ASSERT_TRUE(isRed(lying.pixel(28, 1)));
+    QImage bed(100, 100, QImage::Format_RGB32);
+    bed.fill(Qt::black);
+    {
+        QPainter p(&bed);
+        p.drawImage(20, 35, lying);
+    }
+    const QPointF center(20 + 15, 35 + 20);
+
+    const QImage crop = ImageUtil::extractRotated(bed, center, QSizeF(40, 30), pi / 2);
+    ASSERT_EQ(crop.size(), QSize(40, 30));
+    EXPECT_TRUE(isRed(crop.pixel(1, 1)));
+    EXPECT_TRUE(isGreen(crop.pixel(38, 1)));
+    EXPECT_TRUE(isBlue(crop.pixel(1, 28)));
+    EXPECT_TRUE(samePixels(crop, upright));
+
+    // Turning the other way reads it upside down.
+    const QImage wrongWay = ImageUtil::extractRotated(bed, center, QSizeF(40, 30), -pi / 2);
+    EXPECT_TRUE(isRed(wrongWay.pixel(38, 28)));
+    EXPECT_TRUE(isGreen(wrongWay.pixel(1, 28)));
+}
+
+TEST(ExtractRotated, UndoesAPainterTurnAtAnyAngle)
+{
+    QImage upright(120, 80, QImage::Format_RGB32);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x) upright.setPixel(x, y, qRgb(2 * x, 3 * y, 100 - x / 2 + y));
+    for (const double degrees : {3.0, 25.0, -40.0, 137.0}) {
+        QImage bed(300, 300, QImage::Format_RGB32);
+        bed.fill(qRgb(20, 20, 20));
+        const QPointF center(151.3, 148.6);
+        {
+            QPainter p(&bed);
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.translate(center);
+            p.rotate(degrees);  // clockwise on screen
+            p.drawImage(QPointF(-60, -40), upright);
+        }
+        const QImage crop = ImageUtil::extractRotated(bed, center, QSizeF(120, 80), degrees * pi / 180);
+        ASSERT_EQ(crop.size(), upright.size());
+        int worst = 0;
+        for (int y = 3; y < 77; ++y)
+            for (int x = 3; x < 117; ++x) {
+                const QRgb a = crop.pixel(x, y), e = upright.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(e)), std::abs(qGreen(a) - qGreen(e)),
+                                  std::abs(qBlue(a) - qBlue(e))});
+            }
+        EXPECT_LE(worst, 4) << degrees << "°";
+    }
+}
+
+TEST(ExtractRotated, CropPastTheEdgeKeepsItsSizeWithTransparentMargins)
+{
+    const QImage source = noise(100, 80, 3);
+    // Columns 0..14 read whole source pixels, the rest nothing.
+    const QImage crop = ImageUtil::extractRotated(source, QPointF(95, 40), QSizeF(20, 10), 0.0);
+    ASSERT_EQ(crop.size(), QSize(20, 10));
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x <= 14; ++x) ASSERT_EQ(crop.pixel(x, y), source.pixel(85 + x, 35 + y)) << x << "," << y;
+        for (int x = 15; x < 20; ++x) ASSERT_EQ(crop.pixel(x, y), 0u) << x << "," << y;
+    }
+    // Half a pixel further, column 14 straddles the edge: half covered.
+    const QImage straddling = ImageUtil::extractRotated(source, QPointF(95.5, 40), QSizeF(20, 10), 0.0);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x <= 13; ++x) ASSERT_EQ(qAlpha(straddling.pixel(x, y)), 255) << x << "," << y;
+        const QRgb half = straddling.pixel(14, y);
+        EXPECT_EQ(qAlpha(half), 128);
+        EXPECT_LE(std::max({qRed(half), qGreen(half), qBlue(half)}), 128);
+        for (int x = 15; x < 20; ++x) ASSERT_EQ(straddling.pixel(x, y), 0u) << x << "," << y;
+    }
+
+    // Turned, over a corner: opaque well inside, nothing well outside, valid premultiplied
+    // pixels along the edge.
+    const QImage corner = ImageUtil::extractRotated(source, QPointF(0, 0), QSizeF(60, 40), 0.3);
+    ASSERT_EQ(corner.size(), QSize(60, 40));
+    int opaque = 0, clear = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const QRgb c = corner.pixel(x, y);
+            ASSERT_LE(std::max({qRed(c), qGreen(c), qBlue(c)}), qAlpha(c));
+            opaque += qAlpha(c) == 255;
+            clear += qAlpha(c) == 0;
+        }
+    EXPECT_EQ(qAlpha(corner.pixel(0, 0)), 0);       // far up and left of the source
+    EXPECT_EQ(qAlpha(corner.pixel(59, 39)), 255);   // about (29, 28) on the source
+    EXPECT_GT(opaque, 60 * 40 / 5);
+    EXPECT_GT(clear, 60 * 40 / 2);
+
+    const QImage away = ImageUtil::extractRotated(source, QPointF(-500, -500), QSizeF(30, 20), 0.1);
+    ASSERT_EQ(away.size(), QSize(30, 20));
+    EXPECT_TRUE(samePixels(away, [] { QImage i(30, 20, QImage::Format_ARGB32_Premultiplied); i.fill(0); return i; }()));
+}
+
+TEST(ExtractRotated, SidesBelowOnePixelGiveNull)
+{
+    const QImage source = noise(50, 50, 4);
+    EXPECT_TRUE(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(0.5, 10), 0.2).isNull());
+    EXPECT_TRUE(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(10, 0.99), 0.2).isNull());
+    EXPECT_TRUE(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(-3, 10), 0.2).isNull());
+    EXPECT_TRUE(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(qQNaN(), 10), 0.2).isNull());
+    EXPECT_EQ(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(1, 1), 0.2).size(), QSize(1, 1));
+    EXPECT_EQ(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(10.4, 2.6), 0.2).size(), QSize(10, 3));
+}
+
+TEST(ExtractRotated, EverySourceFormatGivesTheSamePixels)
+{
+    const QImage rgb = noise(700, 150, 5);
+    const QImage gray = rgb.convertToFormat(QImage::Format_Grayscale8);
+    const QImage argb = translucentNoise(700, 150, 6);
+    struct Case {
+        const char* name;
+        QImage source, reference;
+    };
+    const Case cases[] = {
+        {"RGB888", rgb.convertToFormat(QImage::Format_RGB888), rgb},
+        {"RGBX64", rgb.convertToFormat(QImage::Format_RGBX64), rgb},
+        {"Grayscale8", gray, gray.convertToFormat(QImage::Format_RGB32)},
+        {"Grayscale16", gray.convertToFormat(QImage::Format_Grayscale16), gray.convertToFormat(QImage::Format_RGB32)},
+        {"ARGB32", argb, argb.convertToFormat(QImage::Format_ARGB32_Premultiplied)},
+        {"RGBA64", argb.convertToFormat(QImage::Format_RGBA64),
+         argb.convertToFormat(QImage::Format_RGBA64).convertToFormat(QImage::Format_ARGB32_Premultiplied)},
+        {"Indexed8", rgb.convertToFormat(QImage::Format_Indexed8), rgb.convertToFormat(QImage::Format_Indexed8).convertToFormat(QImage::Format_RGB32)},
+        {"Mono", gray.convertToFormat(QImage::Format_Mono), gray.convertToFormat(QImage::Format_Mono).convertToFormat(QImage::Format_RGB32)},
+    };
+    struct Crop {
+        QPointF center;
+        QSizeF size;
+    };
+    // Across the bottom-right corner, so edges count too; and wide, turned both ways by
+    // small and large angles.
+    const Crop crops[] = {{{680.3, 135.8}, {50, 40}}, {{350.5, 75.2}, {640, 60}}};
+    for (const Case& c : cases) {
+        ASSERT_FALSE(c.source.isNull()) << c.name;
+        for (const Crop& crop : crops)
+            for (const double angle : {0.0, 0.05, -0.05, 0.12, -1.1, 2.0}) {
+                const QImage out = ImageUtil::extractRotated(c.source, crop.center, crop.size, angle);
+                const QImage expected = ImageUtil::extractRotated(c.reference, crop.center, crop.size, angle);
+                EXPECT_TRUE(samePixels(out, expected)) << c.name << " at " << angle << ", " << crop.size.width() << " wide";
+            }
+    }
+}
+
+TEST(ExtractRotated, LargeCropSplitAcrossThreadsMatchesRowByRow)
+{
+    // Large enough to be cut into bands; each row alone must come out the same.
+    const QImage source = noise(900, 700, 8);
+    const QPointF center(430.2, 361.7);
+    const double angle = 0.07;
+    const QImage crop = ImageUtil::extractRotated(source, center, QSizeF(800, 600), angle);
+    ASSERT_EQ(crop.size(), QSize(800, 600));
+    for (const int row : {0, 150, 299, 300, 301, 599}) {
+        // The row `row` alone: a one-row crop centred on that row's centre line.
+        const double ly = row + 0.5 - 300;
+        const QPointF rowCenter(center.x() - ly * std::sin(angle), center.y() + ly * std::cos(angle));
+        const QImage line = ImageUtil::extractRotated(source, rowCenter, QSizeF(800, 1), angle);
+        int differing = 0;
+        for (int x = 0; x < 800; ++x) {
+            const QRgb a = crop.pixel(x, row), b = line.pixel(x, 0);
+            // Positions agree to rounding of the last fraction bit; the weights may step
+            // differently by one in a few places.
+            if (std::abs(qRed(a) - qRed(b)) > 1 || std::abs(qGreen(a) - qGreen(b)) > 1 || std::abs(qBlue(a) - qBlue(b)) > 1)
+                ++differing;
+        }
+        EXPECT_LT(differing, 8) << "row " << row;
+    }
+}
+
+// ---- composite --------------------------------------------------------------------------
+
+TEST(Composite, DrawsThePatchWhereTheInchesSay)
+{
+    QImage bedImage(850, 1100, QImage::Format_RGB32);  // 8.5 × 11 in at 100 dpi
+    bedImage.fill(qRgb(200, 200, 200));
+    QImage patch(60, 30, QImage::Format_RGB32);
+    patch.fill(Qt::red);
+
+    const QImage out = ImageUtil::composite(patch, bedImage, QRectF(1, 2, 3, 1.5), QSizeF(8.5, 11));
+    ASSERT_EQ(out.size(), bedImage.size());
+    EXPECT_EQ(out.format(), QImage::Format_RGB32);
+    // Patch covers x 100..399, y 200..349.
+    for (const QPoint p : {QPoint(101, 201), QPoint(398, 201), QPoint(101, 348), QPoint(398, 348), QPoint(250, 275)})
+        EXPECT_TRUE(isRed(out.pixel(p))) << p.x() << "," << p.y();
+    for (const QPoint p : {QPoint(98, 250), QPoint(401, 250), QPoint(250, 198), QPoint(250, 351), QPoint(5, 5)})
+        EXPECT_EQ(out.pixel(p), qRgb(200, 200, 200)) << p.x() << "," << p.y();
+    EXPECT_EQ(bedImage.pixel(250, 275), qRgb(200, 200, 200));  // the input is left alone
+
+    // A preview with other resolutions across and down (50 and 75 pixels an inch): the
+    // patch covers x 50..199, y 150..262.
+    const QImage preview = ImageUtil::composite(patch, bedImage.scaled(425, 825), QRectF(1, 2, 3, 1.5), QSizeF(8.5, 11));
+    ASSERT_EQ(preview.size(), QSize(425, 825));
+    EXPECT_TRUE(isRed(preview.pixel(51, 151)));
+    EXPECT_TRUE(isRed(preview.pixel(198, 261)));
+    for (const QPoint p : {QPoint(48, 200), QPoint(202, 200), QPoint(120, 148), QPoint(120, 264)})
+        EXPECT_EQ(preview.pixel(p), qRgb(200, 200, 200)) << p.x() << "," << p.y();
+}
+
+TEST(Composite, NeedsAnImageAndABed)
+{
+    QImage patch(10, 10, QImage::Format_RGB32);
+    patch.fill(Qt::red);
+    QImage bedImage(85, 110, QImage::Format_RGB32);
+    bedImage.fill(Qt::white);
+    EXPECT_TRUE(ImageUtil::composite(patch, QImage(), QRectF(1, 1, 1, 1), QSizeF(8.5, 11)).isNull());
+    EXPECT_TRUE(ImageUtil::composite(patch, bedImage, QRectF(1, 1, 1, 1), QSizeF(0, 11)).isNull());
+    EXPECT_TRUE(ImageUtil::composite(patch, bedImage, QRectF(1, 1, 1, 1), QSizeF(8.5, -1)).isNull());
+}
+
+// ---- saveJPEG ---------------------------------------------------------------------------
+
+struct Jfif {
+    int units = -1, xDensity = -1, yDensity = -1;
+};
+
+// The density fields of the JFIF APP0 segment that must follow the start marker.
+Jfif jfifOf(const QByteArray& jpeg)
+{
+    Jfif j;
+    if (jpeg.size() < 18 || uchar(jpeg[0]) != 0xFF || uchar(jpeg[1]) != 0xD8 || uchar(jpeg[2]) != 0xFF
+        || uchar(jpeg[3]) != 0xE0 || jpeg.mid(6, 5) != QByteArray("JFIF", 5))
+        return j;
+    const auto* p = reinterpret_cast<const uchar*>(jpeg.constData());
+    j.units = p[13];
+    j.xDensity = qFromBigEndian<quint16>(p + 14);
+    j.yDensity = qFromBigEndian<quint16>(p + 16);
+    return j;
+}
+
+TEST(SaveJPEG, CreatesMissingFoldersAndWritesADecodableFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Scans/2024/roll 3/print.jpg");
+    const QImage image = gradient(300, 200);
+    ASSERT_TRUE(ImageUtil::saveJPEG(image, path, ImageUtil::defaultJPEGQuality, 300));
+    const QImage back = ImageUtil::loadCGImage(path);
+    ASSERT_EQ(back.size(), image.size());
+    const QRgb a = back.pixel(150, 100), e = image.pixel(150, 100);
+    EXPECT_NEAR(qRed(a), qRed(e), 12);
+    EXPECT_NEAR(qGreen(a), qGreen(e), 12);
+    EXPECT_NEAR(qBlue(a), qBlue(e), 12);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+    EXPECT_EQ(QDir(dir.filePath("Scans/2024/roll 3")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"print.jpg"});
+}
+
+TEST(SaveJPEG, ResolutionIsTheJfifDensityInDotsPerInch)
+{
+    QTemporaryDir dir;
+    const QImage image = gradient(64, 48);
+    // 254 dpi is exactly 100 dots per centimetre, which Qt on its own would prefer.
+    for (const int dpi : {600, 300, 254, 1200, 75}) {
+        const QString path = dir.filePath(QString("print-%1.jpg").arg(dpi));
+        ASSERT_TRUE(ImageUtil::saveJPEG(image, path, 0.9, dpi));
+        const Jfif j = jfifOf(readAll(path));
+        EXPECT_EQ(j.units, 1) << dpi;
+        EXPECT_EQ(j.xDensity, dpi);
+        EXPECT_EQ(j.yDensity, dpi);
+        EXPECT_NEAR(ImageUtil::loadCGImage(path).dotsPerMeterX() * 0.0254, dpi, 0.5);
+    }
+    EXPECT_EQ(image.dotsPerMeterX(), QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX());  // caller's image untouched
+}
+
+TEST(SaveJPEG, QualityChangesTheFile)
+{
+    QTemporaryDir dir;
+    const QImage image = noise(200, 200, 9);
+    ASSERT_TRUE(ImageUtil::saveJPEG(image, dir.filePath("high.jpg"), 0.95, 300));
+    ASSERT_TRUE(ImageUtil::saveJPEG(image, dir.filePath("low.jpg"), 0.3, 300));
+    EXPECT_GT(QFileInfo(dir.filePath("high.jpg")).size(), 2 * QFileInfo(dir.filePath("low.jpg")).size());
+}
+
+TEST(SaveJPEG, GrayStaysGrayAndTransparencyBecomesBlack)
+{
+    QTemporaryDir dir;
+    const QImage gray = gradient(80, 60, QImage::Format_Grayscale8);
+    ASSERT_TRUE(ImageUtil::saveJPEG(gray, dir.filePath("gray.jpg"), 0.9, 300));
+    EXPECT_EQ(ImageUtil::loadCGImage(dir.filePath("gray.jpg")).format(), QImage::Format_Grayscale8);
+
+    // A crop hanging over the bed's edge: its transparent part.
+    QImage white(40, 40, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const QImage crop = ImageUtil::extractRotated(white, QPointF(40, 20), QSizeF(40, 40), 0);
+    ASSERT_EQ(qAlpha(crop.pixel(35, 20)), 0);
+    for (const QImage& image : {crop, crop.convertToFormat(QImage::Format_ARGB32)}) {
+        const QString path = dir.filePath("edge.jpg");
+        ASSERT_TRUE(ImageUtil::saveJPEG(image, path, 0.9, 300));
+        const QImage back = ImageUtil::loadCGImage(path);
+        EXPECT_GT(qGray(back.pixel(5, 20)), 240);
+        EXPECT_LT(qGray(back.pixel(35, 20)), 15);
+    }
+}
+
+// Makes a folder refuse new files even to root (the immutable flag), or through its mode
+// for anyone else; lifts it again on destruction.
+class LockedFolder {
+public:
+    explicit LockedFolder(const QString& path) : path_(path)
+    {
+#ifdef __linux__
+        if (geteuid() != 0) {
+            locked_ = QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            byMode_ = true;
+            return;
+        }
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0) return;
+        int flags = 0;
+        if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            locked_ = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+#endif
+    }
+    ~LockedFolder()
+    {
+#ifdef __linux__
+        if (!locked_) return;
+        if (byMode_) {
+            QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            return;
+        }
+        const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0) return;
+        int flags = 0;
+        if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_IMMUTABLE_FL;
+            ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        }
+        ::close(fd);
+#endif
+    }
+    bool locked() const { return locked_; }
+
+private:
+    QString path_;
+    bool locked_ = false;
+    bool byMode_ = false;
+};
+
+TEST(SaveJPEG, UnwritablePlaceFailsAndLeavesTheOldFile)
+{
+    QTemporaryDir dir;
+    const QImage image = gradient(64, 48);
+
+    // A folder on the way is a file.
+    ASSERT_TRUE(writeAll(dir.filePath("blocker"), "not a folder"));
+    EXPECT_FALSE(ImageUtil::saveJPEG(image, dir.filePath("blocker/print.jpg"), 0.9, 300));
+    EXPECT_EQ(readAll(dir.filePath("blocker")), "not a folder");
+
+    // A folder that takes no new files, holding an earlier version.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
+    const QString path = dir.filePath("locked/print.jpg");
+    ASSERT_TRUE(writeAll(path, "earlier version"));
+    {
+        LockedFolder lock(dir.filePath("locked"));
+        if (!lock.locked()) GTEST_SKIP() << "cannot make a folder read-only here";
+        EXPECT_FALSE(ImageUtil::saveJPEG(image, path, 0.9, 300));
+        EXPECT_FALSE(ImageUtil::savePNG(image, path));
+    }
+    EXPECT_EQ(readAll(path), "earlier version");
+    EXPECT_EQ(QDir(dir.filePath("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"print.jpg"});
+}
+
+TEST(SaveJPEG, FailedEncodingLeavesTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("print.jpg");
+    ASSERT_TRUE(writeAll(path, "earlier version"));
+    EXPECT_FALSE(ImageUtil::saveJPEG(QImage(), path, 0.9, 300));
+    EXPECT_FALSE(ImageUtil::savePNG(QImage(), path));
+    EXPECT_EQ(readAll(path), "earlier version");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"print.jpg"});
+}
+
+// ---- savePNG ----------------------------------------------------------------------------
+
+// CRC-32 as PNG defines it, bit by bit.
+quint32 plainCrc32(const QByteArray& bytes)
+{
+    quint32 c = 0xFFFFFFFFu;
+    for (const char ch : bytes) {
+        c ^= uchar(ch);
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    return ~c;
+}
+
+// Checks what decoders may skip: every chunk's CRC, and that the IDAT data is one zlib
+// stream (Adler-32 included) of exactly the filtered rows.
+::testing::AssertionResult wellFormedPng(const QString& path, qint64 filteredBytes)
+{
+    const QByteArray file = readAll(path);
+    if (!file.startsWith(QByteArray("\x89PNG\r\n\x1a\n", 8))) return ::testing::AssertionFailure() << "no signature";
+    QByteArray idat;
+    qsizetype at = 8;
+    bool ended = false;
+    while (at + 12 <= file.size()) {
+        const quint32 length = qFromBigEndian<quint32>(file.constData() + at);
+        if (at + 12 + qsizetype(length) > file.size()) return ::testing::AssertionFailure() << "chunk past the end";
+        const QByteArray typeAndData = file.mid(at + 4, 4 + qsizetype(length));
+        const quint32 crc = qFromBigEndian<quint32>(file.constData() + at + 8 + length);
+        if (crc != plainCrc32(typeAndData))
+            return ::testing::AssertionFailure() << "bad CRC on " << typeAndData.left(4).constData();
+        if (typeAndData.startsWith("IDAT")) idat += typeAndData.mid(4);
+        ended = typeAndData.startsWith("IEND");
+        at += 12 + qsizetype(length);
+    }
+    if (!ended || at != file.size()) return ::testing::AssertionFailure() << "does not end with IEND";
+    QByteArray sized(4, '\0');
+    qToBigEndian<quint32>(quint32(filteredBytes), sized.data());
+    const QByteArray rows = qUncompress(sized + idat);
+    if (rows.size() != filteredBytes)
+        return ::testing::AssertionFailure() << "IDAT inflates to " << rows.size() << " bytes, expected " << filteredBytes;
+    return ::testing::AssertionSuccess();
+}
+
+
+TEST(SavePNG, RoundTripIsLossless)
+{
+    QTemporaryDir dir;
+    const QImage rgb = noise(131, 77, 10);
+    const QImage argb = translucentNoise(64, 65, 11);
+    QImage deep(50, 40, QImage::Format_RGBA64);
+    QImage deepGray(50, 40, QImage::Format_Grayscale16);
+    std::mt19937 rng(12);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 50; ++x) {
+            deep.setPixelColor(x, y, QColor::fromRgba64(quint16(rng()), quint16(rng()), quint16(rng()), quint16(rng())));
+            reinterpret_cast<quint16*>(deepGray.scanLine(y))[x] = quint16(rng());
+        }
+    QImage single(1, 1, QImage::Format_RGB32);
+    single.fill(qRgb(1, 2, 3));
+    struct Case {
+        const char* name;
+        QImage image;
+        int bytesPerPixel;  // as stored in the file; 0: written by Qt
+    };
+    const Case cases[] = {
+        {"RGB32 noise", rgb, 3},
+        {"RGB32 scan", gradient(640, 480), 3},
+        {"RGB32 one pixel", single, 3},
+        {"ARGB32", argb, 4},
+        {"RGB888", rgb.convertToFormat(QImage::Format_RGB888), 3},
+        {"Grayscale8", gradient(333, 101, QImage::Format_Grayscale8), 1},
+        {"Grayscale16", deepGray, 2},
+        {"RGBA64", deep, 8},
+        {"RGBX64", rgb.convertToFormat(QImage::Format_RGBX64), 6},
+        {"Indexed8", rgb.convertToFormat(QImage::Format_Indexed8), 0},
+        {"Mono", rgb.convertToFormat(QImage::Format_Mono), 0},
+        {"RGB16", gradient(70, 30, QImage::Format_RGB16), 3},
+    };
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(QString("%1.png").arg(c.name));
+        ASSERT_TRUE(ImageUtil::savePNG(c.image, path)) << c.name;
+        if (c.bytesPerPixel) {
+            EXPECT_TRUE(wellFormedPng(path, qint64(c.image.height()) * (1 + c.image.width() * c.bytesPerPixel))) << c.name;
+        }
+        const QImage back = ImageUtil::loadCGImage(path);
+        ASSERT_FALSE(back.isNull()) << c.name;
+        ASSERT_EQ(back.size(), c.image.size()) << c.name;
+        if (c.image.format() == QImage::Format_RGBA64 || c.image.format() == QImage::Format_RGBX64
+            || c.image.format() == QImage::Format_Grayscale16) {
+            const QImage a = back.convertToFormat(c.image.format());
+            int differing = 0;
+            for (int y = 0; y < a.height(); ++y)
+                differing += std::memcmp(a.constScanLine(y), c.image.constScanLine(y), size_t(a.width() * a.depth() / 8)) != 0;
+            EXPECT_EQ(differing, 0) << c.name << ": rows differ";
+        } else {
+            EXPECT_TRUE(samePixels(back, c.image)) << c.name;
+        }
+    }
+}
+
+TEST(SavePNG, PremultipliedPixelsSurviveTheRoundTrip)
+{
+    QTemporaryDir dir;
+    const QImage image = translucentNoise(90, 70, 13).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_TRUE(ImageUtil::savePNG(image, dir.filePath("pm.png")));
+    EXPECT_TRUE(samePixels(ImageUtil::loadCGImage(dir.filePath("pm.png")), image));
+}
+
+TEST(SavePNG, LargeImagesInBandsStayLossless)
+{
+    // Several megabytes: cut into bands deflated apart, with stored blocks for the random
+    // part and runs for the flat part.
+    QTemporaryDir dir;
+    QImage image = gradient(2000, 1500);
+    {
+        QPainter p(&image);
+        p.drawImage(1200, 300, noise(500, 900, 14));
+        p.fillRect(100, 1300, 1800, 150, qRgb(10, 200, 30));
+    }
+    image.setDotsPerMeterX(23622);
+    image.setDotsPerMeterY(11811);
+    image.setText("Scanner", QString::fromUtf8("Bivara d\u00e9mo"));
+    image.setText("Note", QString::fromUtf8("\u2192 \U0001F4F7"));
+    const QString path = dir.filePath("master.png");
+    ASSERT_TRUE(ImageUtil::savePNG(image, path));
+    EXPECT_TRUE(wellFormedPng(path, 1500 * (1 + 2000 * 3)));
+    const QImage back = ImageUtil::loadCGImage(path);
+    EXPECT_TRUE(samePixels(back, image));
+    EXPECT_EQ(back.dotsPerMeterX(), 23622);
+    EXPECT_EQ(back.dotsPerMeterY(), 11811);
+    EXPECT_EQ(back.text("Scanner"), image.text("Scanner"));
+    EXPECT_EQ(back.text("Note"), image.text("Note"));
+}
+
+TEST(SavePNG, CompressesScansAndFlatAreas)
+{
+    QTemporaryDir dir;
+    const QImage scan = gradient(1200, 900);
+    ASSERT_TRUE(ImageUtil::savePNG(scan, dir.filePath("scan.png")));
+    EXPECT_LT(QFileInfo(dir.filePath("scan.png")).size(), 1200 * 900 * 3 / 2);
+
+    QImage lid(1200, 900, QImage::Format_RGB32);
+    lid.fill(qRgb(255, 255, 255));
+    ASSERT_TRUE(ImageUtil::savePNG(lid, dir.filePath("lid.png")));
+    EXPECT_LT(QFileInfo(dir.filePath("lid.png")).size(), 1200 * 900 * 3 / 100);
+    EXPECT_TRUE(samePixels(ImageUtil::loadCGImage(dir.filePath("lid.png")), lid));
+}
+
+TEST(SavePNG, ColorSpaceIsKept)
+{
+    QTemporaryDir dir;
+    QImage image = gradient(40, 30);
+    image.setColorSpace(QColorSpace::AdobeRgb);
+    ASSERT_TRUE(ImageUtil::savePNG(image, dir.filePath("adobe.png")));
+    EXPECT_EQ(ImageUtil::loadCGImage(dir.filePath("adobe.png")).colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
+}
+
+// ---- loading ----------------------------------------------------------------------------
+
+TEST(LoadCGImage, UnreadableGivesNull)
+{
+    QTemporaryDir dir;
+    EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("missing.png")).isNull());
+    ASSERT_TRUE(writeAll(dir.filePath("garbage.png"), QByteArray(1000, 'x')));
+    EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("garbage.png")).isNull());
+    QByteArray cut = encoded(gradient(100, 100), "png");
+    cut.truncate(40);
+    ASSERT_TRUE(writeAll(dir.filePath("cut.png"), cut));
+    EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("cut.png")).isNull());
+}
+
+TEST(LoadCGImage, LoadsAMasterBeyondQtsDefaultLimit)
+{
+    // A 1200-dpi bed: 10200×14040, which Qt counts as 573 MB and refuses by default.
+    QTemporaryDir dir;
+    QImage master(10200, 14040, QImage::Format_Grayscale8);
+    master.fill(235);
+    for (int y = 7000; y < 7100; ++y) std::memset(master.scanLine(y) + 5000, 20, 300);
+    ASSERT_TRUE(ImageUtil::savePNG(master, dir.filePath("master.png")));
+    master = QImage();
+    const QImage back = ImageUtil::loadCGImage(dir.filePath("master.png"));
+    ASSERT_EQ(back.size(), QSize(10200, 14040));
+    EXPECT_EQ(qGray(back.pixel(100, 100)), 235);
+    EXPECT_EQ(qGray(back.pixel(5100, 7050)), 20);
+}
+
+// A JPEG with an EXIF block carrying only the orientation tag, right after its JFIF segment.
+QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation)
+{
+    QByteArray tiff;
+    auto put16 = [&tiff](quint16 v) { tiff.append(char(v >> 8)).append(char(v & 0xFF)); };
+    auto put32 = [&](quint32 v) { put16(quint16(v >> 16)), put16(quint16(v & 0xFFFF)); };
+    tiff.append("MM");  // big endian
+    put16(42);
+    put32(8);  // first IFD right after the header
+    put16(1);  // one entry:
+    put16(0x0112);  // Orientation
+    put16(3);       // SHORT
+    put32(1);       // one value
+    put16(orientation);
+    put16(0);  // padding of the value field
+    put32(0);  // no further IFD
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment;
+    segment.append(char(0xFF)).append(char(0xE1));
+    segment.append(char((payload.size() + 2) >> 8)).append(char((payload.size() + 2) & 0xFF));
+    segment += payload;
+
+    int at = 2;
+    if (uchar(jpeg[2]) == 0xFF && uchar(jpeg[3]) == 0xE0) at = 4 + (uchar(jpeg[4]) << 8 | uchar(jpeg[5]));
+    return jpeg.left(at) + segment + jpeg.mid(at);
+}
+
+TEST(Thumbnail, FollowsExifOrientation)
+{
+    // Upright the picture is portrait: red top, blue bottom. The camera stored it turned a
+    // quarter counter-clockwise and says "turn 90° clockwise to show" (orientation 6).
+    QImage upright(200, 300, QImage::Format_RGB32);
+    upright.fill(Qt::green);
+    {
+        QPainter p(&upright);
+        p.fillRect(0, 0, 200, 100, Qt::red);
+        p.fillRect(0, 200, 200, 100, Qt::blue);
+    }
+    const QImage stored = upright.transformed(QTransform().rotate(-90));
+    ASSERT_EQ(stored.size(), QSize(300, 200));
+    ASSERT_TRUE(isRed(stored.pixel(10, 100)));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("camera.jpg");
+    ASSERT_TRUE(writeAll(path, withExifOrientation(encoded(stored, "jpeg"), 6)));
+
+    const QImage thumb = ImageUtil::thumbnail(path, 120);
+    ASSERT_EQ(thumb.size(), QSize(80, 120));
+    EXPECT_TRUE(isRed(thumb.pixel(40, 15)));
+    EXPECT_TRUE(isGreen(thumb.pixel(40, 60)));
+    EXPECT_TRUE(isBlue(thumb.pixel(40, 105)));
+
+    // Loading the file itself gives the pixels as stored.
+    const QImage asStored = ImageUtil::loadCGImage(path);
+    ASSERT_EQ(asStored.size(), QSize(300, 200));
+    EXPECT_TRUE(isRed(asStored.pixel(20, 100)));
+}
+
+TEST(Thumbnail, FitsTheLongestSideAndNeverEnlarges)
+{
+    QTemporaryDir dir;
+    const QString big = dir.filePath("big.jpg");
+    ASSERT_TRUE(ImageUtil::saveJPEG(gradient(3600, 2400), big, 0.9, 300));
+    EXPECT_EQ(ImageUtil::thumbnail(big, 320).size(), QSize(320, 213));
+    EXPECT_EQ(ImageUtil::thumbnail(big, 1).size(), QSize(1, 1));
+
+    const QString tall = dir.filePath("tall.png");
+    ASSERT_TRUE(ImageUtil::savePNG(gradient(300, 1000), tall));
+    EXPECT_EQ(ImageUtil::thumbnail(tall, 250).size(), QSize(75, 250));
+
+    const QString small = dir.filePath("small.png");
+    ASSERT_TRUE(ImageUtil::savePNG(gradient(100, 50), small));
+    EXPECT_EQ(ImageUtil::thumbnail(small, 320).size(), QSize(100, 50));
+}
+
+TEST(Thumbnail, UnreadableOrNoRoomGivesNull)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("print.jpg");
+    ASSERT_TRUE(ImageUtil::saveJPEG(gradient(100, 80), path, 0.9, 300));
+    EXPECT_TRUE(ImageUtil::thumbnail(path, 0).isNull());
+    EXPECT_TRUE(ImageUtil::thumbnail(path, -5).isNull());
+    EXPECT_TRUE(ImageUtil::thumbnail(dir.filePath("missing.jpg"), 100).isNull());
+    ASSERT_TRUE(writeAll(dir.filePath("garbage.jpg"), QByteArray(500, '\x7f')));
+    EXPECT_TRUE(ImageUtil::thumbnail(dir.filePath("garbage.jpg"), 100).isNull());
+}
+
+}  // namespace

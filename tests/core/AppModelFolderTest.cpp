@@ -1,0 +1,99 @@
+#include "model/RecordJson.h"
+#include "model/StateFiles.h"
+#include "support/ModelFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+namespace {
+
+using FolderTest = ModelFixture;
+
+ScanRecord record(const QString& base)
+{
+    ScanRecord r;
+    r.base = base;
+    r.size = QSizeF(6, 4);
+    r.session = 1;
+    return r;
+}
+
+}  // namespace
+
+TEST_F(FolderTest, SwitchingToANewFolderSavesTheOldSessionAndReadsTheNewState)
+{
+    AppModel& m = makeModel();
+    m.setHistory({record("scan_0001")});
+    m.setPrevOverview(QImage(10, 10, QImage::Format_RGB32));
+    m.setPrevBedSize(QSizeF(8.5, 11.7));
+    m.addRegion(QRectF(1, 1, 2, 2));
+
+    const QString fresh = root.filePath("fresh");
+    QDir().mkpath(fresh);
+    m.switchOutputDir(fresh);
+
+    EXPECT_EQ(StateFiles::readSession(outputFolder())->size(), 1u) << "the old folder got the session";
+    EXPECT_EQ(m.outputDir(), fresh);
+    EXPECT_EQ(prefs->string(Preferences::outputDirKey), fresh);
+    EXPECT_TRUE(m.history().empty());
+    EXPECT_EQ(m.regions().size(), 1u) << "no session file there: the regions stay";
+    EXPECT_TRUE(m.prevOverview().isNull());
+    EXPECT_FALSE(m.prevBedSize());
+}
+
+TEST_F(FolderTest, SwitchingToAFolderWithStateTakesItsSessionAndMigratesIt)
+{
+    AppModel& m = makeModel();
+    m.addRegion(QRectF(1, 1, 2, 2));
+    m.selectRegion(m.regions()[0].id);
+
+    const QString other = root.filePath("other");
+    QDir().mkpath(other);
+    ScanRegion saved;
+    saved.name = "Photo 9";
+    QFile f(QDir(other).filePath(".harlune-session.json"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(*encodeRegions({saved, saved}));
+    f.close();
+
+    m.switchOutputDir(other);
+    ASSERT_EQ(m.regions().size(), 2u);
+    EXPECT_EQ(m.regions()[0].name, "Photo 9");
+    EXPECT_FALSE(m.selectedID());
+}
+
+TEST_F(FolderTest, RestoreUsesTheStoredFolderOnlyWhileItExists)
+{
+    Preferences p(root.filePath("restore.ini"));
+    const QString def = QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).filePath("Bivara Scanner");
+    EXPECT_EQ(AppModel::restoreOutputDir(p), def);
+
+    const QString stored = root.filePath("kept");
+    QDir().mkpath(stored);
+    p.setString(Preferences::outputDirKey, stored);
+    EXPECT_EQ(AppModel::restoreOutputDir(p), stored);
+
+    QDir(stored).removeRecursively();
+    EXPECT_EQ(AppModel::restoreOutputDir(p), def) << "a deleted folder is ignored";
+
+    QFile plain(root.filePath("a-file"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    p.setString(Preferences::outputDirKey, plain.fileName());
+    EXPECT_EQ(AppModel::restoreOutputDir(p), def) << "a file is not a folder";
+}
+
+TEST_F(FolderTest, AnUnwritableFolderFailsSilentlyAndKeepsTheState)
+{
+    // A plain file where the output folder should be: nothing can be created or written.
+    QFile blocker(outputFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    AppModel& m = makeModel();
+    m.addRegion(QRectF(0, 0, 1, 1));
+    m.saveSession();
+    m.setHistory({record("scan_0001")});
+    m.saveHistory();
+    EXPECT_EQ(m.regions().size(), 1u);
+    EXPECT_EQ(m.history().size(), 1u);
+}

@@ -1,0 +1,231 @@
+#include "model/FileNames.h"
+#include "model/RecordJson.h"
+#include "model/StateFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+ScanRecord record(const QString& base, std::int64_t session)
+{
+    ScanRecord r;
+    r.base = base;
+    r.center = QPointF(1, 2);
+    r.size = QSizeF(6, 4);
+    r.date = 800000000.5;
+    r.session = session;
+    return r;
+}
+
+QByteArray readAll(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& file, const QByteArray& bytes)
+{
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Makes every write past `bytes` fail, as a full disk would, for the life of the object.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+class StateFilesTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString folder() const { return dir.path(); }
+    QString file(const char* name) const { return StateFiles::path(folder(), name); }
+};
+
+}  // namespace
+
+TEST_F(StateFilesTest, HistorySessionAndPreviousScanRoundTrip)
+{
+    const std::vector<ScanRecord> history{record("scan_0001", 1), record("scan_0002", 1)};
+    ASSERT_TRUE(StateFiles::writeHistory(folder(), history));
+    EXPECT_EQ(StateFiles::readHistory(folder()), history);
+
+    ScanRegion region;
+    region.name = "Region 1";
+    region.size = QSizeF(2, 3);
+    region.back = BackTarget::automatic();
+    ASSERT_TRUE(StateFiles::writeSession(folder(), {region}));
+    EXPECT_EQ(StateFiles::readSession(folder()), std::vector<ScanRegion>{region});
+
+    QImage picture(64, 88, QImage::Format_RGB32);
+    picture.fill(QColor(200, 120, 40));
+    ASSERT_TRUE(StateFiles::writePrevImage(folder(), picture));
+    ASSERT_TRUE(StateFiles::writePrevBedSize(folder(), QSizeF(8.5, 11.7)));
+    EXPECT_EQ(StateFiles::readPrevImage(folder()).size(), picture.size());
+    EXPECT_EQ(StateFiles::readPrevBedSize(folder()), QSizeF(8.5, 11.7));
+    EXPECT_FALSE(readAll(file(StateFiles::prevBedName)).contains('\n')) << "the bed file is compact";
+}
+
+TEST_F(StateFilesTest, MissingOrUndecodableFilesReadAsNothing)
+{
+    EXPECT_FALSE(StateFiles::readHistory(folder()));
+    EXPECT_FALSE(StateFiles::readSession(folder()));
+    EXPECT_TRUE(StateFiles::readPrevImage(folder()).isNull());
+    EXPECT_FALSE(StateFiles::readPrevBedSize(folder()));
+
+    writeAll(file(StateFiles::historyName), R"([{"id": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "base": "scan_0001",
+        "center": [1, 2], "size": [3, 4], "angle": 0, "date": 1})");
+    EXPECT_FALSE(StateFiles::readHistory(folder())) << "a record without a session";
+    writeAll(file(StateFiles::sessionName), "[{");
+    EXPECT_FALSE(StateFiles::readSession(folder()));
+}
+
+TEST_F(StateFilesTest, PreviousBedNeedsBothSides)
+{
+    QImage picture(10, 10, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    ASSERT_TRUE(StateFiles::writePrevImage(folder(), picture));
+    writeAll(file(StateFiles::prevBedName), R"({"w": 8.5})");
+    EXPECT_FALSE(StateFiles::readPrevBedSize(folder()));
+    EXPECT_FALSE(StateFiles::readPrevImage(folder()).isNull()) << "the picture still loads";
+
+    writeAll(file(StateFiles::prevBedName), R"({"h": 11.7, "w": 8.5, "dpi": 75})");
+    EXPECT_EQ(StateFiles::readPrevBedSize(folder()), QSizeF(8.5, 11.7)) << "other keys are ignored";
+    writeAll(file(StateFiles::prevBedName), R"({"h": 11.7, "w": 0})");
+    EXPECT_FALSE(StateFiles::readPrevBedSize(folder())) << "a bed with no width is no bed";
+    writeAll(file(StateFiles::prevBedName), "not json");
+    EXPECT_FALSE(StateFiles::readPrevBedSize(folder()));
+}
+
+TEST_F(StateFilesTest, LegacyFilesMoveToTheCurrentNamesUnlessTheseExist)
+{
+    const QDir d(folder());
+    writeAll(d.filePath(".harlune-history.json"), "legacy history");
+    writeAll(d.filePath(".harlune-session.json"), "legacy session");
+    writeAll(d.filePath(".harlune-prev.png"), "legacy png");
+    writeAll(d.filePath(".harlune-prev.json"), "legacy bed");
+    writeAll(d.filePath(".bivara-session.json"), "current session");
+
+    StateFiles::migrateLegacyDotfiles(folder());
+
+    EXPECT_EQ(readAll(d.filePath(".bivara-history.json")), "legacy history");
+    EXPECT_EQ(readAll(d.filePath(".bivara-prev.png")), "legacy png");
+    EXPECT_EQ(readAll(d.filePath(".bivara-prev.json")), "legacy bed");
+    EXPECT_FALSE(d.exists(".harlune-history.json"));
+    EXPECT_EQ(readAll(d.filePath(".bivara-session.json")), "current session") << "never overwritten";
+    EXPECT_EQ(readAll(d.filePath(".harlune-session.json")), "legacy session") << "stays where it is";
+}
+
+TEST_F(StateFilesTest, AFailedWriteLeavesThePreviousFileWhole)
+{
+    ASSERT_TRUE(StateFiles::writeHistory(folder(), {record("scan_0001", 1)}));
+    const QByteArray before = readAll(file(StateFiles::historyName));
+
+    std::vector<ScanRecord> longer;
+    for (int i = 0; i < 200; ++i) longer.push_back(record(QString("scan_%1").arg(i), 2));
+    {
+        FileSizeLimit full(before.size() + 100);
+        EXPECT_FALSE(StateFiles::writeHistory(folder(), longer));
+    }
+    EXPECT_EQ(readAll(file(StateFiles::historyName)), before);
+    EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file is left behind";
+}
+
+TEST_F(StateFilesTest, AWriteIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
+{
+    ASSERT_TRUE(StateFiles::writeSession(folder(), {}));
+    const QByteArray before = readAll(file(StateFiles::sessionName));
+    QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    ScanRegion region;
+    region.name = "Region 1";
+    const auto attempt = [&] { return StateFiles::writeSession(folder(), {region}); };
+
+    if (geteuid() != 0) {
+        EXPECT_FALSE(attempt());
+    } else {
+        // Permissions do not bind root: try as an unprivileged user in a child process.
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+            _exit(attempt() ? 1 : 0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write went through, 3: could not drop privileges";
+    }
+    QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(readAll(file(StateFiles::sessionName)), before);
+}
+
+TEST_F(StateFilesTest, AnUndecodableFileIsKeptBeforeItIsFirstOverwritten)
+{
+    writeAll(file(StateFiles::historyName), "[{\"truncated");
+    ASSERT_TRUE(StateFiles::writeHistory(folder(), {record("scan_0001", 1)}));
+    EXPECT_EQ(readAll(file(StateFiles::historyName) + ".bad"), "[{\"truncated");
+    EXPECT_TRUE(StateFiles::readHistory(folder()));
+
+    // Later saves over a good file leave the kept copy alone.
+    ASSERT_TRUE(StateFiles::writeHistory(folder(), {record("scan_0002", 1)}));
+    EXPECT_EQ(readAll(file(StateFiles::historyName) + ".bad"), "[{\"truncated");
+
+    // A newer undecodable file replaces the older kept copy.
+    writeAll(file(StateFiles::historyName), "garbage 2");
+    ASSERT_TRUE(StateFiles::writeHistory(folder(), {}));
+    EXPECT_EQ(readAll(file(StateFiles::historyName) + ".bad"), "garbage 2");
+
+    writeAll(file(StateFiles::sessionName), "{}");
+    ASSERT_TRUE(StateFiles::writeSession(folder(), {}));
+    EXPECT_EQ(readAll(file(StateFiles::sessionName) + ".bad"), "{}");
+}
+
+TEST_F(StateFilesTest, AFileThatCannotBeKeptIsNotOverwritten)
+{
+    writeAll(file(StateFiles::historyName), "garbage");
+    // A folder where the kept copy must go makes keeping it impossible.
+    ASSERT_TRUE(QDir(folder()).mkdir(".bivara-history.json.bad"));
+    EXPECT_FALSE(StateFiles::writeHistory(folder(), {record("scan_0001", 1)}));
+    EXPECT_EQ(readAll(file(StateFiles::historyName)), "garbage");
+}
+
+TEST(SafeStem, StemsFromFilesStayInsideTheFolder)
+{
+    EXPECT_EQ(safeStem("scan_0007"), "scan_0007");
+    EXPECT_EQ(safeStem("../../etc/passwd"), "..-..-etc-passwd");
+    EXPECT_EQ(safeStem("a\\b:c*d?e\"f<g>h|i"), "a-b-c-d-e-f-g-h-i");
+    EXPECT_EQ(safeStem(""), std::nullopt);
+    EXPECT_EQ(safeStem("."), std::nullopt);
+    EXPECT_EQ(safeStem(".."), std::nullopt);
+    EXPECT_EQ(safeStem("..."), "...") << "three dots is an ordinary name";
+    EXPECT_EQ(replaceForbiddenCharacters("_/b", ""), "_b");
+}

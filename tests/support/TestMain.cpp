@@ -1,0 +1,17 @@
+// The test programs' entry: a QApplication (offscreen unless told otherwise), so that
+// widgets, painting, timers and coroutines on the event loop work in every test.
+
+#include <QApplication>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Keep the tests out of the user's own folders and settings.
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
