@@ -10,7 +10,11 @@
 //   AppModelEditing.cpp   drawing, selecting, flipping and deleting regions
 //   AppModelState.cpp     the output folder's state files and preferences
 //   AppModelPreview.cpp   preview, warm-up and relink: the flows that connect and take overviews
+//   AppModelNaming.cpp    the file stem each region will be saved under
+//   AppModelPairing.cpp   which front each back belongs to
+//   AppModelLinking.cpp   setting back targets, and the two-click link gesture
 
+#include "core/FolderIndex.h"
 #include "model/DrawSide.h"
 #include "model/PendingLink.h"
 #include "model/Preferences.h"
@@ -20,6 +24,7 @@
 #include "scanner/ScannerEngine.h"
 
 #include <QCoroTask>
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QRectF>
@@ -131,6 +136,46 @@ public:
     void flipRegion(const QUuid& id);
     void flipSpace();
 
+    // ---- output naming ----------------------------------------------------------------
+    using StemMap = QHash<QUuid, QString>;  // region id -> stem (or front base)
+
+    // Forbidden name characters become "-", spaces and tabs are trimmed; "scan" when empty.
+    static QString sanitize(const QString& name);
+    // The back suffix without forbidden characters; "_b" when that leaves nothing.
+    QString suffixOrDefault() const;
+    // The first index not yet used by a "<base>_<digits>" file in the output folder.
+    std::int64_t nextIndex(const QString& base) const;
+    // Every region's stem: fronts numbered in list order, then backs named after their front
+    // plus the suffix (or numbered on their own when they pair with nothing). Stems are
+    // unique within the plan: a repeat gets "-2", "-3", … in list order.
+    StemMap plannedStems() const;
+    // Back id -> base name of the front it will be paired with, for the backs that pair.
+    StemMap backFrontStems() const;
+    // "<base>_<index, at least four digits>".
+    static QString numberedStem(const QString& base, std::int64_t index);
+
+    // ---- back pairing -----------------------------------------------------------------
+    // Back id -> base of its front: explicit targets first, then automatic backs greedily
+    // to the nearest unclaimed front of the latest batch or of the current bed.
+    StemMap backBases(const StemMap& activeFrontStems) const;
+    // The history records of the latest batch (the largest session), in history order.
+    std::vector<ScanRecord> previousScanRecords() const;
+    // Base -> position of its record in reading order (rows within an inch, left to right).
+    QHash<QString, int> previousColorIndexByBase() const;
+    bool canPair() const;
+    void setPairing(bool on);
+    void ensureAllBacks();
+    void markAllBacks(bool backs);
+    void setBack(const QUuid& id, const std::optional<BackTarget>& target);
+    void pair(const QUuid& back, const QUuid& front);
+    void linkBack(const QUuid& back, const QString& toFront);
+
+    // ---- the link gesture -------------------------------------------------------------
+    void startLink(const QUuid& id, bool wantFront);
+    void completePendingLink(const QUuid& targetID);
+    void completePendingLinkToHistory(const QString& base);
+    void cancelLink();
+
     // ---- the output folder's state ----------------------------------------------------
     void loadHistory();
     void saveHistory();
@@ -194,6 +239,7 @@ private:
     QImage prevOverview_;
     std::optional<QSizeF> prevBedSize_;
 
+    mutable FolderIndex folderIndex_;  // a listing of the output folder, kept while current
     QTimer sessionSaveTimer_;
     QTimer baseNameSaveTimer_;
 };
