@@ -1,0 +1,146 @@
+// Blobs of the foreground mask, and splitting blobs where two prints touch.
+
+#include "analysis/AutoDetectSteps.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace AutoDetect::detail {
+
+Components labelComponents(const Mask& mask, int width, int height, int minArea)
+{
+    const size_t n = size_t(width) * height;
+    Components out;
+    // −1 marks a foreground pixel not reached yet, so one look decides whether to push.
+    out.labels.resize(n);
+    std::int32_t* labels = out.labels.data();
+    for (size_t i = 0; i < n; ++i) labels[i] = mask[i] ? -1 : 0;
+
+    std::vector<std::int32_t> stack(4096);
+    size_t top = 0;
+    auto push = [&](int j, std::int32_t label) {
+        labels[j] = label;
+        if (top == stack.size()) stack.resize(stack.size() * 2);
+        stack[top++] = j;
+    };
+    std::int32_t next = 0;
+    for (size_t seed = 0; seed < n; ++seed) {
+        if (labels[seed] >= 0) continue;
+        const std::int32_t label = ++next;
+        PixelBox box{width, height, -1, -1, 0, label};
+        push(int(seed), label);
+        while (top > 0) {
+            const int i = stack[--top];
+            const int y = i / width;
+            const int x = i - y * width;
+            box.minX = std::min(box.minX, x);
+            box.maxX = std::max(box.maxX, x);
+            box.minY = std::min(box.minY, y);
+            box.maxY = std::max(box.maxY, y);
+            ++box.area;
+            // The 3×3 neighbourhood, clamped to the bitmap; pixels are marked when pushed.
+            const bool left = x > 0, right = x + 1 < width;
+            if (y > 0) {
+                const int j = i - width;
+                if (left && labels[j - 1] < 0) push(j - 1, label);
+                if (labels[j] < 0) push(j, label);
+                if (right && labels[j + 1] < 0) push(j + 1, label);
+            }
+            if (left && labels[i - 1] < 0) push(i - 1, label);
+            if (right && labels[i + 1] < 0) push(i + 1, label);
+            if (y + 1 < height) {
+                const int j = i + width;
+                if (left && labels[j - 1] < 0) push(j - 1, label);
+                if (labels[j] < 0) push(j, label);
+                if (right && labels[j + 1] < 0) push(j + 1, label);
+            }
+        }
+        if (box.area >= minArea) out.boxes.push_back(box);
+    }
+    return out;
+}
+
+namespace {
+
+struct Seam {
+    bool found = false;
+    int position = 0;
+    double mean = 0;
+    double strong = 0;
+};
+
+constexpr double seamMean = 42.0;
+constexpr double seamStrongShare = 0.68;
+constexpr float strongStep = 20.0f;
+
+// The candidate line (row when `rows`, else column) across which luminance jumps most on
+// average. Samples run along the line, about 260 of them at most.
+Seam findSeam(const PixelBox& box, const WorkingBitmap& bitmap, bool rows, int margin)
+{
+    const int w = bitmap.width;
+    const int h = bitmap.height;
+    const int along = rows ? box.width() : box.height();
+    const int stride = along >= 260 ? along / 260 : 1;
+    const int alongFrom = rows ? box.minX : box.minY;
+    const int alongTo = rows ? box.maxX : box.maxY;
+    const int from = (rows ? box.minY : box.minX) + margin;
+    const int to = (rows ? box.maxY : box.maxX) - margin - 1;
+    Seam best;
+    for (int s = from; s <= to; ++s) {
+        double sum = 0;
+        int strong = 0;
+        int count = 0;
+        for (int t = alongFrom; t <= alongTo; t += stride) {
+            float step;
+            if (rows) {
+                const int x = std::clamp(t, 0, w - 1);
+                step = std::abs(bitmap.lum(x, std::clamp(s + 1, 0, h - 1)) - bitmap.lum(x, std::clamp(s - 1, 0, h - 1)));
+            } else {
+                const int y = std::clamp(t, 0, h - 1);
+                step = std::abs(bitmap.lum(std::clamp(s + 1, 0, w - 1), y) - bitmap.lum(std::clamp(s - 1, 0, w - 1), y));
+            }
+            sum += step;
+            strong += step > strongStep;
+            ++count;
+        }
+        if (count == 0) continue;
+        const double mean = sum / count;
+        if (!best.found || mean > best.mean) best = {true, s, mean, double(strong) / count};
+    }
+    return best;
+}
+
+bool splits(const Seam& seam) { return seam.found && seam.mean > seamMean && seam.strong > seamStrongShare; }
+
+}  // namespace
+
+std::vector<PixelBox> splitBox(const PixelBox& box, const WorkingBitmap& bitmap, double pxPerInX,
+                               double pxPerInY, int depth)
+{
+    if (depth >= 6) return {box};
+    const int marginX = std::max(12, roundToInt(pxPerInX * 1.2));
+    const int marginY = std::max(12, roundToInt(pxPerInY * 1.2));
+
+    Seam row, column;
+    if (box.height() / pxPerInY > 5.0 && box.height() > 2 * marginY) row = findSeam(box, bitmap, true, marginY);
+    if (box.width() / pxPerInX > 5.0 && box.width() > 2 * marginX) column = findSeam(box, bitmap, false, marginX);
+
+    PixelBox first = box, second = box;
+    first.area = second.area = box.area / 2;
+    if (column.found && (!row.found || column.mean > row.mean)) {
+        if (!splits(column)) return {box};
+        first.maxX = column.position;
+        second.minX = column.position + 1;
+    } else if (splits(row)) {
+        first.maxY = row.position;
+        second.minY = row.position + 1;
+    } else {
+        return {box};
+    }
+    std::vector<PixelBox> out = splitBox(first, bitmap, pxPerInX, pxPerInY, depth + 1);
+    std::vector<PixelBox> rest = splitBox(second, bitmap, pxPerInX, pxPerInY, depth + 1);
+    out.insert(out.end(), rest.begin(), rest.end());
+    return out;
+}
+
+}  // namespace AutoDetect::detail

@@ -1,0 +1,144 @@
+#pragma once
+
+// The stages of photo detection, each a plain function of its inputs. Only the detection
+// sources and their tests include this header.
+//
+// Planes are W·H, row-major, index = y·W + x, row 0 at the top. Masks hold 0 or 1.
+
+#include "analysis/AutoDetect.h"
+
+#include <QImage>
+#include <QPointF>
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace AutoDetect::detail {
+
+using Mask = std::vector<std::uint8_t>;
+
+// Half away from zero, as every rounding in detection.
+inline int roundToInt(double x) { return static_cast<int>(std::lround(x)); }
+
+// The downscaled working copy of the overview: premultiplied pixels (QRgb, 0xAARRGGBB) and the
+// luminance 0.299·R + 0.587·G + 0.114·B of each pixel.
+struct WorkingBitmap {
+    int width = 0;
+    int height = 0;
+    QImage pixels;  // RGB32 or ARGB32_Premultiplied, W×H, rows packed
+    std::vector<float> luminance;
+
+    int pixelCount() const { return width * height; }
+    const QRgb* argb() const { return reinterpret_cast<const QRgb*>(pixels.constBits()); }
+    float lum(int x, int y) const { return luminance[static_cast<size_t>(y) * width + x]; }
+};
+
+struct RGB {
+    int r = 0;
+    int g = 0;
+    int b = 0;
+    friend bool operator==(const RGB&, const RGB&) = default;
+};
+
+struct BackgroundEstimate {
+    RGB color;
+    int colorTolerance = 0;
+};
+
+struct Flood {
+    Mask background;  // 1 = reached from the border
+    double coverage = 0;
+};
+
+// A connected blob of foreground pixels: inclusive bounds, pixel count, and the label its
+// pixels carry in the label plane (the halves of a split blob keep their blob's label).
+struct PixelBox {
+    int minX = 0;
+    int minY = 0;
+    int maxX = 0;
+    int maxY = 0;
+    int area = 0;
+    int label = 0;
+
+    int width() const { return maxX - minX + 1; }
+    int height() const { return maxY - minY + 1; }
+    friend bool operator==(const PixelBox&, const PixelBox&) = default;
+};
+
+// A rotated rectangle in working-bitmap pixels; positions are pixel indices.
+struct OrientedRect {
+    double cx = 0;
+    double cy = 0;
+    double width = 0;
+    double height = 0;
+    double angle = 0;
+};
+
+struct Components {
+    std::vector<PixelBox> boxes;     // area ≥ the minimum, in discovery order
+    std::vector<std::int32_t> labels;  // 0 = background, else the blob's label (1, 2, …)
+};
+
+// Scale, draw and measure the overview; nothing when the bitmap cannot be made.
+std::optional<WorkingBitmap> makeWorkingBitmap(const QImage& image);
+
+// Colour-difference and Sobel edge strength per pixel; 0 on the outermost ring.
+std::vector<float> gradientPlane(const WorkingBitmap& bitmap);
+
+// Background colour and colour tolerance, from the border band (both limits given) or from
+// every pixel.
+BackgroundEstimate backgroundColor(const WorkingBitmap& bitmap, const std::vector<float>& gradient,
+                                   std::optional<int> bandX, std::optional<int> bandY);
+
+// Floods the background in from just inside the image border. `hook` may be empty.
+Flood floodBackground(const WorkingBitmap& bitmap, const std::vector<float>& gradient,
+                      const BackgroundEstimate& estimate, double pxPerInX, double pxPerInY,
+                      const DebugHook& hook);
+
+// Separable square morphology, (2r+1)² window, pixels outside the mask ignored.
+void dilate(Mask& mask, int width, int height, int radius);
+void erode(Mask& mask, int width, int height, int radius);
+
+// 8-connected blobs of `mask`, grown with an explicit stack.
+Components labelComponents(const Mask& mask, int width, int height, int minArea);
+
+// Splits a blob along straight luminance seams where two prints touch, recursively.
+std::vector<PixelBox> splitBox(const PixelBox& box, const WorkingBitmap& bitmap, double pxPerInX,
+                               double pxPerInY, int depth);
+
+// Monotone-chain hull, counter-clockwise in a y-up frame, collinear points dropped.
+std::vector<QPointF> convexHull(std::vector<QPointF> points);
+
+// The minimum-area rectangle of the blob's own pixels, after the fill test and the tilt
+// refinement; nothing when the blob is too sparse or degenerate.
+std::optional<OrientedRect> fitRectangle(const PixelBox& box, const Mask& mask,
+                                         const std::vector<std::int32_t>& labels, int width, int height);
+
+// Sharpens the angle from the blob's straight edges and re-fits the bounds.
+void refineTilt(OrientedRect& rect, const PixelBox& box, const Mask& mask,
+                const std::vector<std::int32_t>& labels, int width, int height);
+
+struct Line {
+    double slope = 0;
+    double intercept = 0;
+};
+
+// Least squares y = m·x + b; nothing for fewer than 8 points or a degenerate x spread.
+std::optional<Line> fitLine(const std::vector<QPointF>& points);
+
+// The slope of the points' line after dropping the worst residuals once.
+std::optional<double> trimmedSlope(const std::vector<QPointF>& points, double minSpan);
+
+// The rectangle in bed inches with the 0.04-inch margin, or nothing when it fails the size
+// filters.
+std::optional<ScanRegion> toRegion(const OrientedRect& rect, double pxPerInX, double pxPerInY);
+
+// Writes "  bg=(…) colorTol=… floodTol=… edgeT=…" to standard error.
+void reportBackground(const BackgroundEstimate& estimate, int floodTolerance, float edgeThreshold);
+
+// Hands a 0/1 mask to the hook as 0/255 bytes.
+void showMask(const DebugHook& hook, const Mask& mask, int width, int height, std::string_view label);
+
+}  // namespace AutoDetect::detail

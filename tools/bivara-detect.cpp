@@ -1,0 +1,174 @@
+// bivara-detect: runs photo detection on overview images and prints the regions as JSON.
+// --backs (handwriting on the back side) is not available yet.
+//
+//   bivara-detect [--bed W×H] [--backs] [--debug DIR] IMAGE...
+//
+// Standard output: one JSON array, one object per image in the order given:
+//   {"image": "<path as given>", "ms": <detection time>, "regions": [{"center": [x, y],
+//    "size": [w, h], "angle": a, "name": "Photo"}, ...]}
+// An image that cannot be read gets {"image": …, "error": …} instead, a message on standard
+// error, and makes the exit status 1. Wrong usage exits with 2.
+
+#include "analysis/AutoDetect.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <span>
+
+namespace {
+
+constexpr QSizeF defaultBed(8.5, 11.7);
+
+void say(const QString& text) { std::fprintf(stderr, "bivara-detect: %s\n", qPrintable(text)); }
+
+int usage(const QString& problem)
+{
+    say(problem);
+    std::fprintf(stderr, "usage: bivara-detect [--bed W×H] [--backs] [--debug DIR] IMAGE...\n");
+    return 2;
+}
+
+// "8.5×11.7" or "8.5x11.7", both sides positive.
+std::optional<QSizeF> parseBed(const QString& text)
+{
+    QString t = text;
+    t.replace(QChar(0x00D7), QLatin1Char('x')).replace(QLatin1Char('X'), QLatin1Char('x'));
+    const QStringList parts = t.split(QLatin1Char('x'));
+    if (parts.size() != 2) return std::nullopt;
+    bool okW = false, okH = false;
+    const double w = parts[0].trimmed().toDouble(&okW);
+    const double h = parts[1].trimmed().toDouble(&okH);
+    if (!okW || !okH || !(w > 0) || !(h > 0) || !std::isfinite(w) || !std::isfinite(h)) return std::nullopt;
+    return QSizeF(w, h);
+}
+
+QJsonArray pair(double a, double b) { return QJsonArray{a, b}; }
+
+// Writes each mask the detector shows as DIR/<image stem>-<label>.png, numbering repeats.
+class MaskWriter {
+public:
+    explicit MaskWriter(QString dir) : dir_(std::move(dir)) {}
+
+    void startImage(const QString& path)
+    {
+        stem_ = QFileInfo(path).completeBaseName();
+        seen_.clear();
+    }
+
+    void write(std::span<const std::uint8_t> mask, int width, int height, std::string_view label)
+    {
+        if (width <= 0 || height <= 0 || mask.size() < size_t(width) * size_t(height)) return;
+        QImage image(width, height, QImage::Format_Grayscale8);
+        if (image.isNull()) return;
+        for (int y = 0; y < height; ++y)
+            std::copy_n(mask.data() + size_t(y) * width, width, image.scanLine(y));
+        const QString name = QString::fromUtf8(label.data(), qsizetype(label.size()));
+        const int n = ++seen_[name];
+        const QString file = QDir(dir_).filePath(
+            n == 1 ? QStringLiteral("%1-%2.png").arg(stem_, name) : QStringLiteral("%1-%2-%3.png").arg(stem_, name).arg(n));
+        if (!image.save(file, "PNG")) say(QStringLiteral("cannot write %1").arg(file));
+    }
+
+private:
+    QString dir_;
+    QString stem_;
+    QMap<QString, int> seen_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+
+    QSizeF bed = defaultBed;
+    bool backs = false;
+    std::optional<QString> debugDir;
+    QStringList images;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--bed") || a.startsWith(QLatin1String("--bed="))) {
+            QString value;
+            if (a.startsWith(QLatin1String("--bed="))) value = a.mid(6);
+            else if (i + 1 < args.size()) value = args[++i];
+            else return usage(QStringLiteral("--bed needs a size such as 8.5×11.7"));
+            const std::optional<QSizeF> parsed = parseBed(value);
+            if (!parsed) return usage(QStringLiteral("bad bed size \"%1\"").arg(value));
+            bed = *parsed;
+        } else if (a == QLatin1String("--backs")) {
+            backs = true;
+        } else if (a == QLatin1String("--debug")) {
+            if (i + 1 >= args.size()) return usage(QStringLiteral("--debug needs a folder"));
+            debugDir = args[++i];
+        } else if (a == QLatin1String("--")) {
+            images += args.mid(i + 1);
+            break;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usage(QStringLiteral("unknown option %1").arg(a));
+        } else {
+            images += a;
+        }
+    }
+    if (images.isEmpty()) return usage(QStringLiteral("no image given"));
+    if (backs) {
+        say(QStringLiteral("back-side detection (--backs) is not available yet"));
+        return 2;
+    }
+
+    std::optional<MaskWriter> writer;
+    if (debugDir) {
+        if (!QDir().mkpath(*debugDir)) {
+            say(QStringLiteral("cannot create %1").arg(*debugDir));
+            return 2;
+        }
+        writer.emplace(*debugDir);
+        AutoDetect::setDebugHook([&writer](std::span<const std::uint8_t> mask, int w, int h, std::string_view label) {
+            writer->write(mask, w, h, label);
+        });
+    }
+
+    int status = 0;
+    QJsonArray out;
+    for (const QString& path : images) {
+        QImageReader reader(path);
+        const QImage image = reader.read();
+        if (image.isNull()) {
+            const QString why = reader.errorString();
+            say(QStringLiteral("cannot read %1: %2").arg(path, why));
+            out.append(QJsonObject{{"image", path}, {"error", why}});
+            status = 1;
+            continue;
+        }
+        if (writer) writer->startImage(path);
+        QElapsedTimer timer;
+        timer.start();
+        const std::vector<ScanRegion> regions = AutoDetect::detect(image, bed);
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+
+        QJsonArray list;
+        for (const ScanRegion& r : regions) {
+            list.append(QJsonObject{{"center", pair(r.center.x(), r.center.y())},
+                                    {"size", pair(r.size.width(), r.size.height())},
+                                    {"angle", r.angle},
+                                    {"name", r.name}});
+        }
+        out.append(QJsonObject{{"image", path}, {"ms", ms}, {"regions", list}});
+    }
+    if (debugDir) AutoDetect::setDebugHook({});
+    const QByteArray json = QJsonDocument(out).toJson(QJsonDocument::Indented);
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    return status;
+}
