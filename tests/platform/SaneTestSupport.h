@@ -1,0 +1,20 @@
+#pragma once
+
+// SANE's test backend through the repository's own configuration (tests/data/sane: a
+// dll.conf naming only `test`, so that no network or USB backend is ever asked, and a
+// test.conf with one device, a 200 mm colour bed and 75 dpi by default).
+
+#include <QDir>
+#include <QFileInfo>
+#include <QString>
+
+inline QString saneConfigDir()
+{
+    return QFileInfo(QString::fromUtf8(__FILE__)).dir().absoluteFilePath("../data/sane");
+}
+
+// Points SANE at our configuration; must run before the first SANE backend starts.
+inline void useTestBackend()
+{
+    qputenv("SANE_CONFIG_DIR", QDir::cleanPath(saneConfigDir()).toUtf8());
+}

@@ -1,0 +1,284 @@
+// The virtual flatbed through the engine: a whole cycle of previews and region scans, its
+// image-file beds and file formats, and each injected fault ending in the right error.
+
+#include "platform/virtual/VirtualBrowser.h"
+#include "scanner/ICAScannerEngine.h"
+#include "support/ScriptedEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoroTask>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+template <class T>
+QCoro::Task<> collect(QCoro::Task<T>& task, std::optional<T>& value, std::exception_ptr& error)
+{
+    try {
+        value = co_await task;
+    } catch (...) {
+        error = std::current_exception();
+    }
+}
+
+template <class T>
+T finish(QCoro::Task<T>&& task, std::chrono::milliseconds limit = 20s)
+{
+    if (!spinUntil([&] { return task.isReady(); }, limit)) throw std::runtime_error("the task did not finish");
+    std::optional<T> value;
+    std::exception_ptr error;
+    auto done = collect(task, value, error);
+    if (error) std::rethrow_exception(error);
+    return std::move(*value);
+}
+
+template <class T>
+std::optional<ScanFailure> failureOf(QCoro::Task<T>&& task)
+{
+    try {
+        finish(std::move(task));
+    } catch (const ScanFailure& failure) {
+        return failure;
+    }
+    return std::nullopt;
+}
+
+struct VirtualEngine {
+    std::shared_ptr<VirtualFlatbed> device;
+    VirtualBrowser* browser;
+    std::unique_ptr<ICAScannerEngine> engine;
+    int buttons = 0;
+
+    explicit VirtualEngine(VirtualBed bed = VirtualBed::demo(), VirtualPace pace = VirtualPace::instant())
+        : device(std::make_shared<VirtualFlatbed>(std::move(bed), pace))
+    {
+        auto owned = std::make_unique<VirtualBrowser>(nullptr, device);
+        browser = owned.get();
+        engine = std::make_unique<ICAScannerEngine>(std::move(owned));
+        engine->onPreviewButtonPressed = [this] { ++buttons; };
+    }
+
+    ScannerInfo connect() { return finish(engine->connect()); }
+};
+
+QString solidPng(const QString& folder, const QString& name, QColor colour)
+{
+    QImage image(170, 234, QImage::Format_RGB888);
+    image.fill(colour);
+    const QString path = QDir(folder).filePath(name);
+    image.save(path);
+    return path;
+}
+
+}  // namespace
+
+TEST(VirtualFlatbedCycle, previewScanTurnOverAndAFreshBatch)
+{
+    VirtualEngine v;
+    const ScannerInfo info = v.connect();
+    EXPECT_EQ(info.name, "Virtual Flatbed");
+    EXPECT_EQ(v.engine->activeScannerID(), "virtual:flatbed");
+    EXPECT_EQ(info.supportedResolutions, (std::vector<int>{75, 100, 150, 200, 300, 600, 1200}));
+    EXPECT_EQ(info.supportedBitDepths, (std::vector<int>{1, 8, 16}));
+    EXPECT_EQ(info.bedSizeInches, QSizeF(8.5, 11.7));
+    EXPECT_EQ(info.functionalUnitTypes, std::vector<int>{0});
+
+    int calls = 0;
+    const QImage fronts = finish(v.engine->captureOverview([&](const QImage&) { ++calls; }));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(fronts.size(), QSize(638, 878));
+    ASSERT_GE(v.device->bed().prints().size(), 5u);
+    ASSERT_LE(v.device->bed().prints().size(), 6u);
+    // A print's centre is a picture, not the off-white lid.
+    const QPointF c = v.device->bed().prints()[0].center * 75;
+    EXPECT_NE(fronts.pixel(c.toPoint()), qRgb(243, 241, 234));
+
+    QTemporaryDir dir;
+    const QString master =
+        finish(v.engine->scanRegion(QRectF(1, 1, 2, 3), {300, ColorMode::color, 8}, dir.path(), "bivara-master"));
+    EXPECT_EQ(QImage(master).size(), QSize(600, 900));
+    EXPECT_TRUE(v.device->bed().showingBacks());
+
+    const QImage backs = finish(v.engine->captureOverview({}));
+    EXPECT_NE(backs, fronts);
+    const auto& prints = v.device->bed().prints();
+    EXPECT_TRUE(std::any_of(prints.begin(), prints.end(), [](const DemoPrint& p) { return !p.note.isEmpty(); }));
+
+    finish(v.engine->scanRegion(QRectF(1, 1, 1, 1), {75, ColorMode::color, 8}, dir.path(), "again"));
+    EXPECT_FALSE(v.device->bed().showingBacks());
+    EXPECT_NE(finish(v.engine->captureOverview({})), fronts);  // a fresh batch
+}
+
+TEST(VirtualFlatbedCycle, backsLieNearlyWhereTheFrontsLay)
+{
+    VirtualBed bed = VirtualBed::demo(3);
+    const auto fronts = bed.prints();
+    bed.turnOver();
+    ASSERT_EQ(bed.prints().size(), fronts.size());
+    for (size_t i = 0; i < fronts.size(); ++i) {
+        const QPointF d = bed.prints()[i].center - fronts[i].center;
+        EXPECT_LT(std::hypot(d.x(), d.y()), 0.1);
+        EXPECT_LT(std::abs(fronts[i].angle), 4.1 * M_PI / 180);
+    }
+}
+
+TEST(VirtualFlatbedCycle, imageFilesCoverTheBedOneAfterAnother)
+{
+    QTemporaryDir dir;
+    const QString red = solidPng(dir.path(), "red.png", Qt::red);
+    const QString blue = solidPng(dir.path(), "blue.jpg", Qt::blue);
+    qputenv("BIVARA_VIRTUAL_BED", (red + ":" + blue).toUtf8());
+    VirtualBed bed = VirtualBed::fromEnvironment();
+    qunsetenv("BIVARA_VIRTUAL_BED");
+    VirtualEngine v(bed);
+    v.connect();
+    const QImage first = finish(v.engine->captureOverview({}));
+    EXPECT_EQ(first.size(), QSize(638, 878));
+    EXPECT_EQ(first.pixelColor(300, 400), QColor(Qt::red));
+    finish(v.engine->scanRegion(QRectF(0, 0, 1, 1), {75, ColorMode::color, 8}, dir.path(), "scan"));
+    const QColor second = finish(v.engine->captureOverview({})).pixelColor(300, 400);
+    EXPECT_LT(second.red(), 20);
+    EXPECT_GT(second.blue(), 230);
+}
+
+TEST(VirtualFlatbedCycle, filesInEveryDepth)
+{
+    VirtualEngine v;
+    v.connect();
+    QTemporaryDir dir;
+    const auto scan = [&](ScanSettings s, const char* name) {
+        return QImage(finish(v.engine->scanRegion(QRectF(0.5, 0.5, 1, 0.5), s, dir.path(), name)));
+    };
+    EXPECT_EQ(scan({200, ColorMode::gray, 16}, "g16").format(), QImage::Format_Grayscale16);
+    EXPECT_EQ(scan({200, ColorMode::gray, 8}, "g8").format(), QImage::Format_Grayscale8);
+    const QImage bw = scan({200, ColorMode::blackWhite, 8}, "bw");
+    EXPECT_EQ(bw.depth(), 1);
+    EXPECT_EQ(bw.size(), QSize(200, 100));
+    EXPECT_EQ(scan({200, ColorMode::color, 16}, "c16").depth(), 64);
+}
+
+TEST(VirtualFlatbedCycle, believablePaceShowsTheImageBeforeCompletion)
+{
+    VirtualEngine v(VirtualBed::demo(), VirtualPace{40ms, 150ms, 40ms});
+    v.connect();
+    bool doneAtImage = true;
+    QCoro::Task<QImage>* pending = nullptr;
+    auto task = v.engine->captureOverview([&](const QImage&) { doneAtImage = pending->isReady(); });
+    pending = &task;
+    finish(std::move(task));
+    EXPECT_FALSE(doneAtImage);
+}
+
+TEST(VirtualFlatbedFaults, sessionThatFailsToOpen)
+{
+    VirtualEngine v;
+    v.device->faults.failOpen = true;
+    auto failure = failureOf(v.engine->connect());
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->description(), VirtualFlatbed::openFaultText);
+}
+
+TEST(VirtualFlatbedFaults, removalMidScanIsNotConnected)
+{
+    VirtualEngine v;
+    v.connect();
+    v.device->faults.removeMidScan = true;
+    int calls = 0;
+    auto failure = failureOf(v.engine->captureOverview([&](const QImage&) { ++calls; }));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->error(), ScanError::notConnected);
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(v.engine->scannerChoices().empty());
+    EXPECT_FALSE(v.engine->isScanning());
+
+    v.browser->addDevice();  // plugged in again
+    v.connect();
+    QTemporaryDir dir;
+    v.device->faults.removeMidScan = true;
+    EXPECT_EQ(failureOf(v.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x"))->error(), ScanError::notConnected);
+}
+
+TEST(VirtualFlatbedFaults, errorAtCompletion)
+{
+    VirtualEngine v;
+    v.connect();
+    v.device->faults.errorAtCompletion = true;
+    QTemporaryDir dir;
+    EXPECT_EQ(failureOf(v.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x"))->description(),
+              VirtualFlatbed::faultText);
+    EXPECT_EQ(failureOf(v.engine->captureOverview({}))->description(), VirtualFlatbed::faultText);
+    EXPECT_FALSE(v.device->bed().showingBacks());  // a failed scan turns nothing over
+}
+
+TEST(VirtualFlatbedFaults, scanWithNoImage)
+{
+    VirtualEngine v;
+    v.connect();
+    v.device->faults.noImage = true;
+    QTemporaryDir dir;
+    EXPECT_EQ(failureOf(v.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x"))->error(), ScanError::noImage);
+    const int before = v.device->scansStarted();
+    EXPECT_EQ(failureOf(v.engine->captureOverview({}))->description(), "Scanner returned no image");
+    EXPECT_EQ(v.device->scansStarted(), before + 2);  // memory, then the file fallback
+}
+
+TEST(VirtualFlatbedFaults, buttonPressStartsAPreview)
+{
+    VirtualEngine v;
+    v.connect();
+    v.device->pressButton();
+    ASSERT_TRUE(spinUntil([&] { return v.buttons == 1; }));
+}
+
+namespace {
+
+// A real scanner as far as the browser is concerned; it is never opened here.
+class RealScanner final : public ScannerDevice {
+public:
+    QString persistentIDString() const override { return "usb:real"; }
+    QString name() const override { return "Real Flatbed"; }
+    void requestOpenSession() override {}
+    void requestCloseSession() override {}
+    std::vector<int> availableFunctionalUnitTypes() const override { return {0}; }
+    FunctionalUnit& selectedFunctionalUnit() override { return unit; }
+    void requestSelectFunctionalUnit(int) override {}
+    void requestScan() override {}
+    FunctionalUnit unit;
+};
+
+// A stand-in for SANE's browser: announces one real scanner some time after it starts, then
+// says it has looked everywhere.
+class OneScannerBrowser final : public DeviceBrowser {
+public:
+    void start() override
+    {
+        QTimer::singleShot(30, &context_, [this] {
+            if (auto* d = delegate()) {
+                d->didAddDevice(*this, real, false);
+                d->didEnumerateLocalDevices(*this);
+            }
+        });
+    }
+    void stop() override {}
+    std::shared_ptr<RealScanner> real = std::make_shared<RealScanner>();
+
+private:
+    QObject context_;
+};
+
+}  // namespace
+
+TEST(VirtualFlatbedBrowser, announcedAfterTheFirstLookSoARealScannerComesFirst)
+{
+    auto device = std::make_shared<VirtualFlatbed>(VirtualBed::demo(), VirtualPace::instant());
+    ICAScannerEngine engine(std::make_unique<VirtualBrowser>(std::make_unique<OneScannerBrowser>(), device));
+    ASSERT_TRUE(spinUntil([&] { return engine.scannerChoices().size() == 2; }));
+    EXPECT_EQ(engine.scannerChoices(),
+              (std::vector<ScannerChoice>{{"usb:real", "Real Flatbed"}, {"virtual:flatbed", "Virtual Flatbed"}}));
+    EXPECT_EQ(engine.activeScannerID(), "usb:real");
+}

@@ -1,0 +1,284 @@
+// The device side of the engine against a scripted device: discovery, identity, sessions,
+// functional units and connect().
+
+#include "EngineHarness.h"
+
+TEST(EngineDiscovery, twoScannersInAnnouncementOrderFirstActiveAndOpening)
+{
+    EngineHarness h;
+    EXPECT_EQ(h.browser->starts, 1);  // the browser starts with the engine
+    auto a = h.announce("usb:1", "Alpha");
+    auto b = h.announce("usb:2", "Beta");
+
+    const std::vector<ScannerChoice> expected{{"usb:1", "Alpha"}, {"usb:2", "Beta"}};
+    EXPECT_EQ(h.engine.scannerChoices(), expected);
+    EXPECT_EQ(h.engine.activeScannerID(), "usb:1");
+    EXPECT_EQ(a->openRequests, 1);  // requested at once, without connect()
+    EXPECT_EQ(b->openRequests, 0);
+    EXPECT_EQ(h.scannersChanged, 2);
+    ASSERT_TRUE(spinUntil([&] { return h.ready == 1; }));
+    EXPECT_EQ(h.engine.sessionState(), ICAScannerEngine::SessionState::open);
+}
+
+TEST(EngineDiscovery, duplicateAnnouncementListedOnce)
+{
+    EngineHarness h;
+    auto a = h.announce("usb:1", "Alpha");
+    h.browser->add(a);
+    drain();
+    EXPECT_EQ(h.engine.scannerChoices().size(), 1u);
+    EXPECT_EQ(a->openRequests, 1);
+}
+
+TEST(EngineDiscovery, removalAdoptsTheNextAndLastRemovalLeavesNone)
+{
+    EngineHarness h;
+    auto a = h.announce("usb:1", "Alpha");
+    auto b = h.announce("usb:2", "Beta");
+    h.browser->remove(a);
+    ASSERT_TRUE(spinUntil([&] { return h.engine.activeScannerID() == "usb:2"; }));
+    EXPECT_EQ(b->openRequests, 1);
+    h.browser->remove(b);
+    ASSERT_TRUE(spinUntil([&] { return h.engine.scannerChoices().empty(); }));
+    EXPECT_FALSE(h.engine.activeScannerID().has_value());
+    EXPECT_EQ(h.engine.sessionState(), ICAScannerEngine::SessionState::closed);
+}
+
+TEST(EngineDiscovery, namelessDeviceIdentity)
+{
+    EngineHarness h;
+    auto nameless = h.announce("", "");
+    ASSERT_TRUE(h.hasChoice("scanner-0", "Scanner 1"));
+    auto named = h.announce("", "Gamma");  // no persistent id: the name serves
+    EXPECT_TRUE(h.hasChoice("Gamma", "Gamma"));
+    EXPECT_EQ(h.engine.activeScannerID(), "scanner-0");
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    EXPECT_EQ(resultOf(connect).name, "Scanner");
+}
+
+TEST(EngineDiscovery, selectScannerSwitchesAndIgnoresUnknownOrActive)
+{
+    EngineHarness h;
+    auto a = h.announce("usb:1", "Alpha");
+    auto b = h.announce("usb:2", "Beta");
+    ASSERT_TRUE(spinUntil([&] { return h.ready == 1; }));
+    const int changed = h.scannersChanged;
+
+    h.engine.selectScanner("nope");
+    h.engine.selectScanner("usb:1");
+    drain();
+    EXPECT_EQ(h.scannersChanged, changed);
+    EXPECT_EQ(a->closeRequests, 0);
+
+    h.engine.selectScanner("usb:2");
+    EXPECT_EQ(h.engine.activeScannerID(), "usb:2");
+    EXPECT_EQ(a->closeRequests, 1);
+    EXPECT_EQ(b->openRequests, 1);
+    EXPECT_EQ(h.scannersChanged, changed + 1);
+    ASSERT_TRUE(spinUntil([&] { return h.ready == 2; }));
+}
+
+TEST(EngineDiscovery, buttonAndSelectRequestStartAPreview)
+{
+    EngineHarness h;
+    auto a = h.announce("usb:1", "Alpha");
+    a->sendButton();
+    ASSERT_TRUE(spinUntil([&] { return h.buttons == 1; }));
+    auto b = std::make_shared<ScriptedDevice>("usb:2", "Beta");
+    h.browser->requestSelect(b);
+    ASSERT_TRUE(spinUntil([&] { return h.buttons == 2; }));
+    EXPECT_TRUE(h.hasChoice("usb:2", "Beta"));  // remembered too
+}
+
+TEST(EngineConnect, noScannerTimesOut)
+{
+    EngineHarness h;
+    EXPECT_TRUE(h.engine.scannerChoices().empty());
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    auto failure = failureOf(connect);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->error(), ScanError::timeout);
+    EXPECT_EQ(failure->description(), "Timed out waiting for the scanner");
+}
+
+TEST(EngineConnect, waitsForAScannerThatArrivesLater)
+{
+    EngineHarness h;
+    auto connect = h.engine.connect();
+    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+    h.browser->add(a);
+    ASSERT_TRUE(finishes(connect));
+    auto info = resultOf(connect);
+    EXPECT_EQ(info.name, "Alpha");
+    EXPECT_EQ(info.supportedResolutions, (std::vector<int>{75, 150, 300, 600, 1200}));
+    EXPECT_EQ(info.supportedBitDepths, (std::vector<int>{1, 8, 16}));
+    EXPECT_EQ(info.bedSizeInches, QSizeF(8.5, 11.7));
+    EXPECT_EQ(info.nativeDPI, 1200);
+    EXPECT_EQ(info.functionalUnitTypes, (std::vector<int>{0}));
+}
+
+TEST(EngineConnect, openSessionIsNotRequestedAgain)
+{
+    EngineHarness h;
+    auto a = h.announce("usb:1", "Alpha");
+    ASSERT_TRUE(spinUntil([&] { return h.ready == 1; }));
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    EXPECT_FALSE(failureOf(connect));
+    EXPECT_EQ(a->openRequests, 1);
+}
+
+TEST(EngineConnect, twoOverlappingConnectsFinishOnOneOpenResult)
+{
+    EngineHarness h;
+    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+    a->answersOpen = false;
+    h.browser->add(a);
+    auto first = h.engine.connect();
+    auto second = h.engine.connect();
+    drain();
+    EXPECT_FALSE(first.isReady());
+    EXPECT_FALSE(second.isReady());
+    EXPECT_EQ(a->openRequests, 1);
+    a->answerOpen();
+    ASSERT_TRUE(finishes(first));
+    ASSERT_TRUE(finishes(second));
+    EXPECT_FALSE(failureOf(first));
+    EXPECT_FALSE(failureOf(second));
+    EXPECT_EQ(h.ready, 1);
+}
+
+TEST(EngineConnect, sessionErrorPassesThroughAndIsRetried)
+{
+    EngineHarness h;
+    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+    a->openError = CaptureError{"Device busy"};
+    h.browser->add(a);
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    auto failure = failureOf(connect);
+    ASSERT_TRUE(failure);
+    EXPECT_FALSE(failure->error().has_value());
+    EXPECT_EQ(failure->description(), "Device busy");
+    EXPECT_EQ(h.engine.sessionState(), ICAScannerEngine::SessionState::closed);
+
+    a->openError.reset();
+    auto again = h.engine.connect();
+    ASSERT_TRUE(finishes(again));
+    EXPECT_FALSE(failureOf(again));
+    EXPECT_EQ(a->openRequests, 2);
+}
+
+TEST(EngineConnect, removalWithoutReplacementFailsTheOpenWaiters)
+{
+    EngineHarness h;
+    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+    a->answersOpen = false;
+    h.browser->add(a);
+    auto connect = h.engine.connect();
+    drain();
+    ASSERT_FALSE(connect.isReady());
+    h.browser->remove(a);
+    ASSERT_TRUE(finishes(connect));
+    auto failure = failureOf(connect);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->error(), ScanError::notConnected);
+}
+
+TEST(EngineConnect, removalWithReplacementWaitsForTheReplacement)
+{
+    EngineHarness h;
+    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+    a->answersOpen = false;
+    auto b = std::make_shared<ScriptedDevice>("usb:2", "Beta");
+    h.browser->add(a);
+    h.browser->add(b);
+    auto connect = h.engine.connect();
+    drain();
+    h.browser->remove(a);
+    ASSERT_TRUE(finishes(connect));
+    EXPECT_EQ(resultOf(connect).name, "Beta");
+}
+
+TEST(EngineConnect, switchesToTheFlatbed)
+{
+    EngineHarness h;
+    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+    a->unitTypes = {3, 0};
+    a->unit = ScriptedDevice::feeder();
+    h.browser->add(a);
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    auto info = resultOf(connect);
+    EXPECT_EQ(a->selectRequests, std::vector<int>{0});
+    EXPECT_EQ(info.bedSizeInches, QSizeF(8.5, 11.7));
+    EXPECT_EQ(info.functionalUnitTypes, (std::vector<int>{3, 0}));
+}
+
+TEST(EngineConnect, keepsTheUnitWithoutAFlatbed)
+{
+    EngineHarness h;
+    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+    a->unitTypes = {3};
+    a->unit = ScriptedDevice::feeder();
+    h.browser->add(a);
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    EXPECT_EQ(resultOf(connect).bedSizeInches, QSizeF(8.5, 14));
+    EXPECT_TRUE(a->selectRequests.empty());
+}
+
+TEST(EngineConnect, unansweredFlatbedSelectionGivesUpAfterTheGuard)
+{
+    EngineHarness h;
+    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+    a->unitTypes = {3, 0};
+    a->unit = ScriptedDevice::feeder();
+    a->answersSelect = false;
+    h.browser->add(a);
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    EXPECT_EQ(resultOf(connect).bedSizeInches, QSizeF(8.5, 14));
+}
+
+TEST(EngineConnect, unitsThatNeverAppearEndTheWait)
+{
+    EngineHarness h;
+    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+    a->unitTypes = {};
+    h.browser->add(a);
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    EXPECT_TRUE(resultOf(connect).functionalUnitTypes.empty());
+}
+
+TEST(EngineConnect, disconnectClosesAndStopsAndConnectReopens)
+{
+    EngineHarness h;
+    auto a = h.announce("usb:1", "Alpha");
+    ASSERT_TRUE(spinUntil([&] { return h.ready == 1; }));
+    h.engine.disconnect();
+    EXPECT_EQ(a->closeRequests, 1);
+    EXPECT_EQ(h.browser->stops, 1);
+    EXPECT_EQ(h.engine.sessionState(), ICAScannerEngine::SessionState::closed);
+    EXPECT_EQ(h.engine.activeScannerID(), "usb:1");
+
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    EXPECT_FALSE(failureOf(connect));
+    EXPECT_EQ(a->openRequests, 2);
+}
+
+TEST(EngineConnect, messagesFromAnotherDeviceAreIgnored)
+{
+    EngineHarness h;
+    auto a = h.announce("usb:1", "Alpha");
+    auto b = h.announce("usb:2", "Beta");
+    ASSERT_TRUE(spinUntil([&] { return h.ready == 1; }));
+    // Beta is not active: its close notice must not close Alpha's session.
+    a->later([&](ScannerDeviceDelegate& d) { d.didCloseSession(*b, std::nullopt); });
+    drain();
+    EXPECT_EQ(h.engine.sessionState(), ICAScannerEngine::SessionState::open);
+}

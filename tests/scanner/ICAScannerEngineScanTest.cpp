@@ -1,0 +1,286 @@
+// The scanning side of the engine against a scripted device: the overview from bands, its
+// file fallback, region scans and their settings, completion rules, and scans that lose
+// their scanner.
+
+#include "EngineHarness.h"
+
+#include "analysis/ImageUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+struct Connected : EngineHarness {
+    std::shared_ptr<ScriptedDevice> device;
+    Connected()
+    {
+        device = announce("usb:1", "Alpha");
+        auto connect = engine.connect();
+        EXPECT_TRUE(finishes(connect));
+        EXPECT_FALSE(failureOf(connect));
+    }
+};
+
+// Sends an image as bands of `rows` rows, in order, then nothing else.
+void sendBands(ScriptedDevice& d, int width, int height, int rows)
+{
+    for (int start = 0; start < height; start += rows) d.sendBand(rgbBand(width, height, start, std::min(rows, height - start)));
+}
+
+FunctionalUnit unitWith(std::vector<int> resolutions, std::vector<int> depths = {})
+{
+    FunctionalUnit u;
+    u.supportedResolutions = std::move(resolutions);
+    u.supportedBitDepths = std::move(depths);
+    return u;
+}
+
+}  // namespace
+
+TEST(EngineResolution, closestSupportedTiesGoLower)
+{
+    EXPECT_EQ(ICAScannerEngine::supportedResolution(300, unitWith({200, 400})), 200);
+    EXPECT_EQ(ICAScannerEngine::supportedResolution(350, unitWith({200, 400})), 400);
+    EXPECT_EQ(ICAScannerEngine::supportedResolution(123, unitWith({})), 123);
+    EXPECT_EQ(ICAScannerEngine::supportedResolution(300, unitWith({150, 300, 600})), 300);
+    EXPECT_EQ(ICAScannerEngine::supportedResolution(50, unitWith({75, 150})), 75);
+    EXPECT_EQ(ICAScannerEngine::supportedResolution(9600, unitWith({75, 4800})), 4800);
+}
+
+TEST(EnginePixelFormat, colourModesAndDepthsFollowTheUnit)
+{
+    using PF = ICAScannerEngine::PixelFormat;
+    const auto all = unitWith({}, {1, 8, 16});
+    EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::color, 16}, all), (PF{2, 16}));
+    EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::color, 12}, all), (PF{2, 8}));
+    EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::gray, 16}, all), (PF{1, 16}));
+    EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::blackWhite, 16}, all), (PF{0, 1}));
+    const auto eight = unitWith({}, {8});
+    EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::blackWhite, 8}, eight), (PF{1, 8}));
+    EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::color, 16}, eight), (PF{2, 8}));
+    EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::color, 16}, unitWith({}, {})), (PF{2, 16}));
+}
+
+TEST(EngineOverview, imageArrivesEarlyOnceAndAgainAtCompletion)
+{
+    Connected h;
+    h.device->onScan = [](ScriptedDevice& d) { sendBands(d, 20, 30, 7); };
+    int calls = 0;
+    QImage early;
+    auto overview = h.engine.captureOverview([&](const QImage& image) {
+        ++calls;
+        early = image;
+    });
+    ASSERT_TRUE(spinUntil([&] { return calls == 1; }));
+    EXPECT_FALSE(overview.isReady());  // the scanner has not finished yet
+    EXPECT_EQ(early.size(), QSize(20, 30));
+    EXPECT_EQ(h.device->lastTransferMode, TransferMode::memory);
+    EXPECT_EQ(h.device->maxMemoryBandSize, 0x80000);
+    EXPECT_EQ(h.device->lastScanUnit.resolution, 75);
+    EXPECT_EQ(h.device->lastScanUnit.scanArea, QRectF(0, 0, 8.5, 11.7));
+    EXPECT_EQ(h.device->lastScanUnit.pixelDataType, 2);
+    EXPECT_EQ(h.device->lastScanUnit.bitDepth, 8);
+
+    sendBands(*h.device, 20, 30, 30);  // late repeats change nothing
+    h.device->sendComplete();
+    ASSERT_TRUE(finishes(overview));
+    EXPECT_EQ(resultOf(overview), early);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(h.engine.isScanning());
+}
+
+TEST(EngineOverview, secondScanIsBusyAndTheFirstRunsOn)
+{
+    Connected h;
+    auto first = h.engine.captureOverview({});
+    auto second = h.engine.captureOverview({});
+    ASSERT_TRUE(finishes(second));
+    EXPECT_EQ(failureOf(second)->description(), "Scanner is already scanning");
+    QTemporaryDir dir;
+    auto region = h.engine.scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x");
+    ASSERT_TRUE(finishes(region));
+    EXPECT_EQ(failureOf(region)->error(), ScanError::busy);
+    EXPECT_EQ(h.device->scanRequests, 1);
+
+    sendBands(*h.device, 4, 4, 4);
+    h.device->sendComplete();
+    ASSERT_TRUE(finishes(first));
+    EXPECT_FALSE(failureOf(first));
+}
+
+TEST(EngineOverview, badFirstBandFallsBackToAFileWithoutOnImage)
+{
+    Connected h;
+    const QString file = QDir::temp().filePath("bivara-overview-test-fallback.png");
+    QImage picture(12, 9, QImage::Format_RGB888);
+    picture.fill(Qt::red);
+    h.device->onScan = [&](ScriptedDevice& d) {
+        if (d.transferMode == TransferMode::memory) {
+            BandData band = rgbBand(12, 9, 0, 9);
+            band.bitsPerPixel = 48;  // 16 bits per component: not for the in-memory path
+            d.sendBand(band);
+        } else {
+            ASSERT_TRUE(ImageUtil::savePNG(picture, file));
+            d.sendFile(file);
+        }
+        d.sendComplete();
+    };
+    int calls = 0;
+    auto overview = h.engine.captureOverview([&](const QImage&) { ++calls; });
+    ASSERT_TRUE(finishes(overview));
+    const QImage image = resultOf(overview);
+    EXPECT_EQ(image.size(), QSize(12, 9));
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(h.device->scanRequests, 2);
+    EXPECT_EQ(h.device->documentName, "bivara-overview");
+    EXPECT_EQ(h.device->downloadsDirectory, QDir::tempPath());
+    EXPECT_FALSE(QFile::exists(file));  // the temporary file is removed
+}
+
+TEST(EngineOverview, nothingAtAllIsNoImageAfterOneRetry)
+{
+    Connected h;
+    h.device->onScan = [](ScriptedDevice& d) { d.sendComplete(); };
+    auto overview = h.engine.captureOverview({});
+    ASSERT_TRUE(finishes(overview));
+    EXPECT_EQ(failureOf(overview)->description(), "Scanner returned no image");
+    EXPECT_EQ(h.device->scanRequests, 2);
+}
+
+TEST(EngineOverview, errorAtCompletionPassesThroughWithoutRetry)
+{
+    Connected h;
+    h.device->onScan = [](ScriptedDevice& d) {
+        sendBands(d, 4, 4, 4);
+        d.sendComplete(CaptureError{"Error during device I/O"});
+    };
+    int calls = 0;
+    auto overview = h.engine.captureOverview([&](const QImage&) { ++calls; });
+    ASSERT_TRUE(finishes(overview));
+    auto failure = failureOf(overview);
+    EXPECT_FALSE(failure->error().has_value());
+    EXPECT_EQ(failure->description(), "Error during device I/O");
+    EXPECT_EQ(h.device->scanRequests, 1);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(EngineOverview, aFileReportedDuringTheMemoryScanServesWhenNoBandsCame)
+{
+    Connected h;
+    const QString file = QDir::temp().filePath("bivara-overview-test-inline.png");
+    QImage picture(6, 5, QImage::Format_RGB888);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(ImageUtil::savePNG(picture, file));
+    h.device->onScan = [&](ScriptedDevice& d) {
+        d.sendFile(file);
+        d.sendComplete();
+    };
+    auto overview = h.engine.captureOverview({});
+    ASSERT_TRUE(finishes(overview));
+    EXPECT_EQ(resultOf(overview).size(), QSize(6, 5));
+    EXPECT_EQ(h.device->scanRequests, 1);
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST(EngineOverview, withoutAScannerNotConnected)
+{
+    EngineHarness h;
+    auto overview = h.engine.captureOverview({});
+    ASSERT_TRUE(finishes(overview));
+    EXPECT_EQ(failureOf(overview)->error(), ScanError::notConnected);
+}
+
+TEST(EngineRegion, settingsReachTheUnitAndTheFileIsReturned)
+{
+    Connected h;
+    QTemporaryDir dir;
+    h.device->onScan = [](ScriptedDevice& d) {
+        d.sendFile(QDir(d.downloadsDirectory).filePath(d.documentName + ".png"));
+        d.sendComplete();
+    };
+    auto scan = h.engine.scanRegion(QRectF(QPointF(3, 4), QPointF(1, 2)), {350, ColorMode::gray, 16}, dir.path(),
+                                    "bivara-master");
+    ASSERT_TRUE(finishes(scan));
+    EXPECT_EQ(resultOf(scan), QDir(dir.path()).filePath("bivara-master.png"));
+    EXPECT_EQ(h.device->lastTransferMode, TransferMode::file);
+    EXPECT_EQ(h.device->lastScanUnit.scanArea, QRectF(1, 2, 2, 2));  // normalised
+    EXPECT_EQ(h.device->lastScanUnit.resolution, 300);
+    EXPECT_EQ(h.device->lastScanUnit.pixelDataType, 1);
+    EXPECT_EQ(h.device->lastScanUnit.bitDepth, 16);
+    EXPECT_EQ(h.device->documentType, "public.png");
+}
+
+TEST(EngineRegion, completionWithoutAFileIsNoImage)
+{
+    Connected h;
+    h.device->onScan = [](ScriptedDevice& d) { d.sendComplete(); };
+    auto scan = h.engine.scanRegion(QRectF(0, 0, 1, 1), {}, QDir::tempPath(), "x");
+    ASSERT_TRUE(finishes(scan));
+    EXPECT_EQ(failureOf(scan)->description(), "Scanner returned no image");
+}
+
+TEST(EngineRegion, withoutAScannerNotConnected)
+{
+    EngineHarness h;
+    auto scan = h.engine.scanRegion(QRectF(0, 0, 1, 1), {}, QDir::tempPath(), "x");
+    ASSERT_TRUE(finishes(scan));
+    EXPECT_EQ(failureOf(scan)->description(), "Scanner not connected");
+}
+
+TEST(EngineLostScanner, removalMidScanFailsThePendingScanAndReturnsToIdle)
+{
+    Connected h;
+    auto scan = h.engine.scanRegion(QRectF(0, 0, 1, 1), {}, QDir::tempPath(), "x");
+    drain();
+    ASSERT_FALSE(scan.isReady());
+    h.browser->remove(h.device);
+    ASSERT_TRUE(finishes(scan));
+    EXPECT_EQ(failureOf(scan)->error(), ScanError::notConnected);
+    EXPECT_FALSE(h.engine.isScanning());
+    // A late completion from the departed device is not taken for a new scan's.
+    h.device->sendComplete();
+    drain();
+}
+
+TEST(EngineLostScanner, sessionClosedMidOverviewFailsWithoutRetry)
+{
+    Connected h;
+    int calls = 0;
+    auto overview = h.engine.captureOverview([&](const QImage&) { ++calls; });
+    drain();
+    h.device->sendClosed();
+    ASSERT_TRUE(finishes(overview));
+    EXPECT_EQ(failureOf(overview)->error(), ScanError::notConnected);
+    EXPECT_EQ(h.device->scanRequests, 1);
+    EXPECT_FALSE(h.engine.isScanning());
+    EXPECT_EQ(calls, 0);
+
+    // The next connect opens the session again and scanning works.
+    auto connect = h.engine.connect();
+    ASSERT_TRUE(finishes(connect));
+    h.device->onScan = [](ScriptedDevice& d) {
+        sendBands(d, 3, 3, 3);
+        d.sendComplete();
+    };
+    auto again = h.engine.captureOverview({});
+    ASSERT_TRUE(finishes(again));
+    EXPECT_FALSE(failureOf(again));
+}
+
+TEST(EngineLostScanner, switchingScannersFailsTheScanOnTheOldOne)
+{
+    Connected h;
+    auto other = h.announce("usb:2", "Beta");
+    auto scan = h.engine.scanRegion(QRectF(0, 0, 1, 1), {}, QDir::tempPath(), "x");
+    drain();
+    h.engine.selectScanner("usb:2");
+    ASSERT_TRUE(finishes(scan));
+    EXPECT_EQ(failureOf(scan)->error(), ScanError::notConnected);
+    // Messages from the old scanner no longer count.
+    h.device->sendFile("/nowhere.png");
+    h.device->sendComplete();
+    drain();
+    EXPECT_FALSE(h.engine.isScanning());
+}

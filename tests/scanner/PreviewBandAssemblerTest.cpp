@@ -1,0 +1,125 @@
+#include "ScriptedDevice.h"
+#include "scanner/PreviewBandAssembler.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QRgb expected(int x, int y)
+{
+    return qRgb(x % 256, y % 256, 7);
+}
+
+}  // namespace
+
+TEST(PreviewBandAssembler, outOfOrderAndOverlappingBandsCompleteOnceEveryRowIsIn)
+{
+    auto a = PreviewBandAssembler::create(rgbBand(5, 10, 6, 4));
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->add(rgbBand(5, 10, 6, 4)));
+    EXPECT_TRUE(a->add(rgbBand(5, 10, 4, 4)));  // overlaps rows 6 and 7
+    EXPECT_EQ(a->receivedRowCount(), 6);
+    EXPECT_TRUE(a->add(rgbBand(5, 10, 4, 4)));  // again: counted once
+    EXPECT_EQ(a->receivedRowCount(), 6);
+    EXPECT_FALSE(a->isComplete());
+    EXPECT_TRUE(a->add(rgbBand(5, 10, 0, 4)));
+    EXPECT_TRUE(a->isComplete());
+
+    const QImage image = a->makeImage();
+    ASSERT_EQ(image.size(), QSize(5, 10));
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 5; ++x) ASSERT_EQ(image.pixel(x, y), expected(x, y)) << x << "," << y;
+}
+
+TEST(PreviewBandAssembler, onlyWholeRowsOfAShortBufferCount)
+{
+    auto a = PreviewBandAssembler::create(rgbBand(4, 6, 0, 3));
+    ASSERT_TRUE(a);
+    BandData band = rgbBand(4, 6, 0, 3);
+    band.dataBuffer.chop(5);  // two whole rows and part of the third
+    EXPECT_TRUE(a->add(band));
+    EXPECT_EQ(a->receivedRowCount(), 2);
+    BandData tiny = rgbBand(4, 6, 2, 1);
+    tiny.dataBuffer.chop(1);  // not even one whole row
+    EXPECT_FALSE(a->add(tiny));
+    EXPECT_EQ(a->receivedRowCount(), 2);
+}
+
+TEST(PreviewBandAssembler, rowsBeyondTheImageAreClippedOrDropped)
+{
+    auto a = PreviewBandAssembler::create(rgbBand(4, 6, 0, 1));
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->add(rgbBand(4, 6, 4, 5)));  // only rows 4 and 5 lie inside
+    EXPECT_EQ(a->receivedRowCount(), 2);
+    EXPECT_FALSE(a->add(rgbBand(4, 6, 6, 2)));
+    BandData negative = rgbBand(4, 6, -2, 2);
+    EXPECT_TRUE(a->add(negative));  // starts at 0: the rows are taken from the top
+    EXPECT_EQ(a->receivedRowCount(), 4);
+}
+
+TEST(PreviewBandAssembler, mismatchedGeometryOrMissingBufferIsDropped)
+{
+    auto a = PreviewBandAssembler::create(rgbBand(4, 6, 0, 1));
+    ASSERT_TRUE(a);
+    EXPECT_FALSE(a->add(rgbBand(5, 6, 0, 2)));
+    EXPECT_FALSE(a->add(rgbBand(4, 7, 0, 2)));
+    EXPECT_FALSE(a->add(rgbBand(4, 6, 0, 2, 4)));  // other row padding
+    BandData deeper = rgbBand(4, 6, 0, 2);
+    deeper.bitsPerPixel = 32;
+    EXPECT_FALSE(a->add(deeper));
+    BandData empty = rgbBand(4, 6, 0, 2);
+    empty.hasData = false;
+    EXPECT_FALSE(a->add(empty));
+    EXPECT_EQ(a->receivedRowCount(), 0);
+}
+
+TEST(PreviewBandAssembler, badFirstBandsCreateNothing)
+{
+    BandData two = rgbBand(4, 6, 0, 2);
+    two.numComponents = 2;
+    two.bitsPerPixel = 16;
+    EXPECT_FALSE(PreviewBandAssembler::create(two));
+    BandData sixteen = rgbBand(4, 6, 0, 2);
+    sixteen.bitsPerPixel = 48;
+    EXPECT_FALSE(PreviewBandAssembler::create(sixteen));
+    EXPECT_FALSE(PreviewBandAssembler::create(rgbBand(0, 6, 0, 2)));
+    BandData narrow = rgbBand(4, 6, 0, 2);
+    narrow.bytesPerRow = 5;  // shorter than its pixels
+    EXPECT_FALSE(PreviewBandAssembler::create(narrow));
+}
+
+TEST(PreviewBandAssembler, grayAndPaddedFourComponentImages)
+{
+    BandData gray;
+    gray.fullImageWidth = 3;
+    gray.fullImageHeight = 2;
+    gray.bytesPerRow = 4;
+    gray.bitsPerPixel = 8;
+    gray.numComponents = 0;  // raised to 1
+    gray.dataNumRows = 2;
+    gray.hasData = true;
+    gray.dataBuffer = QByteArray("\x10\x20\x30\x00\x40\x50\x60\x00", 8);
+    auto g = PreviewBandAssembler::create(gray);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->numComponents(), 1);
+    ASSERT_TRUE(g->add(gray));
+    const QImage gi = g->makeImage();
+    EXPECT_EQ(gi.format(), QImage::Format_Grayscale8);
+    EXPECT_EQ(qGray(gi.pixel(2, 1)), 0x60);
+
+    BandData rgbx;
+    rgbx.fullImageWidth = 2;
+    rgbx.fullImageHeight = 1;
+    rgbx.bytesPerRow = 8;
+    rgbx.bitsPerPixel = 32;
+    rgbx.numComponents = 4;
+    rgbx.dataNumRows = 1;
+    rgbx.hasData = true;
+    rgbx.dataBuffer = QByteArray("\x01\x02\x03\x99\x04\x05\x06\x00", 8);
+    auto x = PreviewBandAssembler::create(rgbx);
+    ASSERT_TRUE(x);
+    ASSERT_TRUE(x->add(rgbx));
+    const QImage xi = x->makeImage();
+    EXPECT_EQ(xi.pixel(0, 0), qRgb(1, 2, 3));  // the fourth byte is not alpha
+    EXPECT_EQ(xi.pixel(1, 0), qRgb(4, 5, 6));
+}
