@@ -1,5 +1,6 @@
 // bivara-detect: runs photo detection on overview images and prints the regions as JSON.
-// --backs (handwriting on the back side) is not available yet.
+// With --backs it looks for handwriting instead: regions named "Note", or "Photo" where an
+// image carries no writing.
 //
 //   bivara-detect [--bed W×H] [--backs] [--debug DIR] IMAGE...
 //
@@ -10,6 +11,7 @@
 // error, and makes the exit status 1. Wrong usage exits with 2.
 
 #include "analysis/AutoDetect.h"
+#include "analysis/BackTextDetect.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -123,10 +125,6 @@ int main(int argc, char** argv)
         }
     }
     if (images.isEmpty()) return usage(QStringLiteral("no image given"));
-    if (backs) {
-        say(QStringLiteral("back-side detection (--backs) is not available yet"));
-        return 2;
-    }
 
     std::optional<MaskWriter> writer;
     if (debugDir) {
@@ -155,7 +153,8 @@ int main(int argc, char** argv)
         if (writer) writer->startImage(path);
         QElapsedTimer timer;
         timer.start();
-        const std::vector<ScanRegion> regions = AutoDetect::detect(image, bed);
+        const std::vector<ScanRegion> regions =
+            backs ? AutoDetect::detectBackText(image, bed) : AutoDetect::detect(image, bed);
         const double ms = double(timer.nsecsElapsed()) / 1e6;
 
         QJsonArray list;

@@ -1,0 +1,169 @@
+// The steps of back-side note detection after the recognizer, on given line boxes.
+
+#include "analysis/BackTextDetect.h"
+
+#include <gtest/gtest.h>
+
+using AutoDetect::TextCluster;
+using Vision::TextObservation;
+
+namespace {
+
+constexpr QSizeF bed(8.5, 11.7);
+
+// A recognised line at `inches` on the bed, as the recognizer reports it: normalised to the
+// image, origin at the bottom-left.
+TextObservation line(QRectF inches, double confidence)
+{
+    const double x = inches.left() / bed.width();
+    const double y = 1.0 - inches.bottom() / bed.height();
+    return {QRectF(x, y, inches.width() / bed.width(), inches.height() / bed.height()), confidence, QStringLiteral("x")};
+}
+
+TextCluster cluster(QRectF rect, float conf = 0.9f, int count = 1) { return {rect, conf, count}; }
+
+void expectRectNear(const QRectF& got, const QRectF& want, double tol = 1e-9)
+{
+    EXPECT_NEAR(got.left(), want.left(), tol);
+    EXPECT_NEAR(got.top(), want.top(), tol);
+    EXPECT_NEAR(got.width(), want.width(), tol);
+    EXPECT_NEAR(got.height(), want.height(), tol);
+}
+
+QRectF bounds(const ScanRegion& r) { return r.aabbInches(); }
+
+}  // namespace
+
+TEST(BackTextLines, MapToBedInchesWithYDownAndKeepOrderAndConfidence)
+{
+    const std::vector<TextObservation> lines = {line(QRectF(1, 2, 1.5, 0.25), 0.8),
+                                                line(QRectF(5, 9, 0.5, 0.2), 0.3)};
+    const std::vector<TextCluster> got = AutoDetect::lineClusters(lines, bed);
+    ASSERT_EQ(got.size(), 2u);
+    expectRectNear(got[0].rect, QRectF(1, 2, 1.5, 0.25), 1e-9);
+    EXPECT_FLOAT_EQ(got[0].maxConf, 0.8f);
+    EXPECT_EQ(got[0].count, 1);
+    expectRectNear(got[1].rect, QRectF(5, 9, 0.5, 0.2), 1e-9);
+    EXPECT_FLOAT_EQ(got[1].maxConf, 0.3f);
+}
+
+TEST(BackTextLines, DropNarrowAndLowLines)
+{
+    const std::vector<TextObservation> lines = {
+        line(QRectF(1, 1, 0.11, 0.3), 0.9),   // narrower than 0.12 inch
+        line(QRectF(1, 2, 2.0, 0.04), 0.9),   // lower than 0.05 inch
+        line(QRectF(1, 3, 0.13, 0.06), 0.9),  // just above both limits
+    };
+    const std::vector<TextCluster> got = AutoDetect::lineClusters(lines, bed);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_NEAR(got[0].rect.top(), 3, 1e-9);
+}
+
+TEST(BackTextMerge, LinesCloserThanReachJoinFartherStayApart)
+{
+    // A date over a place, 0.3 inch apart; a third line 0.5 inch to the right of the place.
+    const std::vector<TextCluster> got = AutoDetect::mergeClusters({
+        cluster(QRectF(1, 1, 1.0, 0.2), 0.4f),
+        cluster(QRectF(1, 1.5, 1.6, 0.2), 0.7f),
+        cluster(QRectF(3.1, 1.5, 1.0, 0.2), 0.9f),
+    });
+    ASSERT_EQ(got.size(), 2u);
+    expectRectNear(got[0].rect, QRectF(1, 1, 1.6, 0.7));
+    EXPECT_FLOAT_EQ(got[0].maxConf, 0.7f);
+    EXPECT_EQ(got[0].count, 2);
+    expectRectNear(got[1].rect, QRectF(3.1, 1.5, 1.0, 0.2));
+    EXPECT_EQ(got[1].count, 1);
+}
+
+TEST(BackTextMerge, GrowingBlockPicksUpEarlierSkippedLinesAndKeepsFirstPlace)
+{
+    // A is out of C's reach until B, last in the list, has joined A; D joins only through C. Everything ends as one block in A's place, before the separate E.
+    const std::vector<TextCluster> got = AutoDetect::mergeClusters({
+        cluster(QRectF(0, 0, 1, 0.2), 0.2f),       // A
+        cluster(QRectF(6, 0, 1, 0.2), 0.9f),       // E, far away
+        cluster(QRectF(0, 1.2, 1, 0.2), 0.3f),     // C: 1 inch below A
+        cluster(QRectF(0, 1.8, 1, 0.2), 0.1f, 2),  // D: 0.4 below C
+        cluster(QRectF(0, 0.6, 1, 0.2), 0.5f),     // B: between A and C
+    });
+    ASSERT_EQ(got.size(), 2u);
+    expectRectNear(got[0].rect, QRectF(0, 0, 1, 2.0));
+    EXPECT_EQ(got[0].count, 5);
+    EXPECT_FLOAT_EQ(got[0].maxConf, 0.5f);
+    expectRectNear(got[1].rect, QRectF(6, 0, 1, 0.2));
+}
+
+TEST(BackTextMerge, ReachHoldsSidewaysAndEmptyListStaysEmpty)
+{
+    EXPECT_EQ(AutoDetect::mergeClusters({cluster(QRectF(0, 0, 1, 0.25)), cluster(QRectF(1.44, 0, 1, 0.25))}).size(), 1u);
+    EXPECT_EQ(AutoDetect::mergeClusters({cluster(QRectF(0, 0, 1, 0.25)), cluster(QRectF(1.46, 0, 1, 0.25))}).size(), 2u);
+    EXPECT_TRUE(AutoDetect::mergeClusters({}).empty());
+}
+
+TEST(BackTextFilter, SingleLinesNeedConfidenceOrLength)
+{
+    // A short word: dropped at 0.3, kept at 0.5, kept at exactly 0.45.
+    EXPECT_FALSE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.4, 0.3), 0.3f)));
+    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.4, 0.3), 0.5f)));
+    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.4, 0.3), 0.45f)));
+    // A long line whatever its confidence (ratio 10), upright or sideways.
+    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 2.0, 0.2), 0.0f)));
+    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.2, 2.0), 0.0f)));
+    // Elongation just above 2.2 counts, just below does not.
+    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.56, 0.25), 0.1f)));
+    EXPECT_FALSE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.54, 0.25), 0.1f)));
+    // More than one line is a note whatever its confidence.
+    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.4, 0.3), 0.1f, 2)));
+}
+
+TEST(BackTextRegions, PaddedByATenthAllRoundUprightAndNamedNote)
+{
+    const std::vector<ScanRegion> got = AutoDetect::noteRegions({cluster(QRectF(2, 3, 1.5, 0.5))}, bed);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].name, QStringLiteral("Note"));
+    EXPECT_EQ(got[0].angle, 0);
+    EXPECT_FALSE(got[0].isBack());
+    EXPECT_FALSE(got[0].frontBase.has_value());
+    expectRectNear(bounds(got[0]), QRectF(1.9, 2.9, 1.7, 0.7), 1e-9);
+}
+
+TEST(BackTextRegions, AtTheBedsEdgesPaddedInwardsOnly)
+{
+    const std::vector<ScanRegion> got = AutoDetect::noteRegions(
+        {cluster(QRectF(0, 0, 1, 0.2)), cluster(QRectF(7.5, 11.5, 1.0, 0.2))}, bed);
+    ASSERT_EQ(got.size(), 2u);
+    expectRectNear(bounds(got[0]), QRectF(0, 0, 1.1, 0.3), 1e-9);
+    expectRectNear(bounds(got[1]), QRectF(7.4, 11.4, 1.1, 0.3), 1e-9);
+}
+
+TEST(BackTextRegions, DropsLowConfidenceWordsAndBlocksTooSmallOnTheBed)
+{
+    const QSizeF narrowBed(0.15, 2.0);
+    EXPECT_TRUE(AutoDetect::noteRegions({cluster(QRectF(0, 0.5, 0.13, 0.6), 0.9f)}, narrowBed).empty());
+    EXPECT_TRUE(AutoDetect::noteRegions({cluster(QRectF(1, 1, 0.4, 0.3), 0.3f)}, bed).empty());
+}
+
+TEST(BackTextRegions, ComeInReadingOrder)
+{
+    // Given bottom row first and right to left; the second row's centres differ by 0.3 inch.
+    const std::vector<ScanRegion> got = AutoDetect::noteRegions(
+        {cluster(QRectF(5, 6, 2, 0.3)), cluster(QRectF(1, 6.3, 2, 0.3)), cluster(QRectF(4, 1, 2, 0.3)),
+         cluster(QRectF(1, 1.2, 2, 0.3))},
+        bed);
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_NEAR(got[0].center.x(), 2, 1e-9);
+    EXPECT_NEAR(got[1].center.x(), 5, 1e-9);
+    EXPECT_NEAR(got[2].center.x(), 2, 1e-9);
+    EXPECT_NEAR(got[3].center.x(), 6, 1e-9);
+    EXPECT_LT(got[1].center.y(), got[2].center.y());
+}
+
+TEST(BackTextRegions, DateAndPlaceFromTheRecognizerBecomeOneNote)
+{
+    const std::vector<ScanRegion> got = AutoDetect::notesFromLines(
+        {line(QRectF(2, 4, 1.0, 0.22), 0.35), line(QRectF(2.1, 4.52, 1.8, 0.25), 0.4),
+         line(QRectF(6, 9, 0.3, 0.25), 0.2)},  // a lone short low-confidence word elsewhere
+        bed);
+    ASSERT_EQ(got.size(), 1u);
+    expectRectNear(bounds(got[0]), QRectF(1.9, 3.9, 2.1, 0.97), 1e-9);
+    EXPECT_TRUE(AutoDetect::notesFromLines({}, bed).empty());
+}
