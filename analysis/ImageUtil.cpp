@@ -1,6 +1,7 @@
 #include "analysis/ImageUtil.h"
 
 #include "analysis/PngEncoder.h"
+#include "analysis/WorkSharing.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -15,7 +16,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -436,34 +436,18 @@ void renderRow(const Source& s, i64 u, i64 v, i64 du, i64 dv, int width, std::ui
     std::fill(out + t1, out + width, 0u);
 }
 
-// Runs body(firstRow, endRow) over all rows, in bands on a few threads for large images.
+// Runs body(firstRow, endRow) over all rows; large images in bands of rows shared with
+// other cores.
 template <class Body>
 void forRowBands(int rows, qsizetype pixels, const Body& body)
 {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const int bands = int(std::min<qsizetype>({qsizetype(std::min(cores, 8u)), std::max<qsizetype>(1, pixels / (1 << 18)),
-                                               qsizetype(rows)}));
-    if (bands <= 1) {
+    constexpr int bandRows = 32;
+    if (pixels < (qsizetype(1) << 18) || rows <= bandRows) {
         body(0, rows);
         return;
     }
-    std::vector<std::thread> threads;
-    try {
-        threads.reserve(std::size_t(bands - 1));
-    } catch (...) {
-        body(0, rows);
-        return;
-    }
-    for (int b = 1; b < bands; ++b) {
-        const int first = int(i64(rows) * b / bands), end = int(i64(rows) * (b + 1) / bands);
-        try {
-            threads.emplace_back([&body, first, end] { body(first, end); });
-        } catch (...) {
-            body(first, end);
-        }
-    }
-    body(0, int(i64(rows) / bands));
-    for (auto& t : threads) t.join();
+    const int bands = (rows + bandRows - 1) / bandRows;
+    WorkSharing::run(bands, 7, [&](int b) { body(b * bandRows, std::min(rows, (b + 1) * bandRows)); });
 }
 
 template <class Read>
@@ -484,8 +468,9 @@ void render(const Source& s, const Mapping& m, uchar* outBits, qsizetype outByte
     });
 }
 
-// Asks for huge pages on a large fresh buffer: faulting in 35 MB of small pages costs about
-// as much as computing the crop.
+// Asks for huge pages on a large fresh buffer. A 3600×2400 crop is 35 MB of new memory;
+// faulting it in as small pages costs more than computing it, and huge pages leave mostly
+// the kernel's zeroing.
 void preferHugePages([[maybe_unused]] uchar* bits, [[maybe_unused]] qsizetype bytes)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)

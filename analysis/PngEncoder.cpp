@@ -1,5 +1,7 @@
 #include "analysis/PngEncoder.h"
 
+#include "analysis/WorkSharing.h"
+
 #include <QByteArray>
 #include <QColorSpace>
 #include <QIODevice>
@@ -8,12 +10,12 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -215,7 +217,9 @@ void assignCodes(const std::uint8_t* lengths, int n, std::uint16_t* codes)
 
 // ---- deflate ----------------------------------------------------------------------------
 
-// Packs bits from the least significant end. The caller guarantees room in the buffer.
+// Packs bits from the least significant end. The caller guarantees room in the buffer,
+// plus 8 bytes: every put stores a whole word and then advances by the bytes completed,
+// which spares a hard-to-predict branch per code.
 class BitWriter {
 public:
     explicit BitWriter(std::uint8_t* out) : out_(out) {}
@@ -225,25 +229,20 @@ public:
     {
         bits_ |= std::uint64_t(value) << count_;
         count_ += count;
-        if (count_ >= 32) {
-            const std::uint32_t low = std::uint32_t(bits_);
-            out_[0] = std::uint8_t(low);
-            out_[1] = std::uint8_t(low >> 8);
-            out_[2] = std::uint8_t(low >> 16);
-            out_[3] = std::uint8_t(low >> 24);
-            out_ += 4;
-            bits_ >>= 32;
-            count_ -= 32;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out_, &bits_, 8);
+        } else {
+            for (int k = 0; k < 8; ++k) out_[k] = std::uint8_t(bits_ >> (8 * k));
         }
+        const int bytes = count_ >> 3;
+        out_ += bytes;
+        bits_ >>= 8 * bytes;
+        count_ &= 7;
     }
 
     void alignToByte()
     {
-        while (count_ > 0) {
-            *out_++ = std::uint8_t(bits_);
-            bits_ >>= 8;
-            count_ -= 8;
-        }
+        if (count_ > 0) *out_++ = std::uint8_t(bits_);
         bits_ = 0;
         count_ = 0;
     }
@@ -256,12 +255,11 @@ public:
     }
 
     std::uint8_t* position() const { return out_; }
-    int pendingBits() const { return count_; }
 
 private:
     std::uint8_t* out_;
     std::uint64_t bits_ = 0;
-    int count_ = 0;
+    int count_ = 0;  // pending bits, below 8 between puts
 };
 
 constexpr std::size_t storedPiece = 65535;
@@ -284,43 +282,66 @@ void writeStored(BitWriter& w, const std::uint8_t* data, std::size_t n, bool fin
 }
 
 // The most bytes one block of n input bytes can take: never more than storing it.
-std::size_t blockBound(std::size_t n) { return n + 5 * storedBlockPieces(n) + 8; }
+std::size_t blockBound(std::size_t n) { return n + 6 * storedBlockPieces(n) + 8; }
+
+struct Run {
+    std::uint32_t at, length;
+};
 
 struct Scratch {
-    std::vector<std::uint16_t> tokens;  // literal byte, or 256 + run length
+    std::vector<Run> runs;
 };
 
 constexpr int codeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
+// Whether bytes i..i+3 all repeat byte i - 1, i.e. a run of at least minRun starts at i.
+inline bool runStarts(const std::uint8_t* data, std::size_t i)
+{
+    return load32le(data + i) == std::uint32_t(data[i - 1]) * 0x01010101u;
+}
+
 // One deflate block for `data`: dynamic Huffman, or stored when that is not smaller.
 void writeBlock(BitWriter& w, const std::uint8_t* data, std::size_t n, bool final, Scratch& s)
 {
-    // Literals and runs of the previous byte, with their frequencies.
-    std::uint32_t litFreq[litLenSymbols] = {};
-    s.tokens.resize(n);
-    std::uint16_t* tokens = s.tokens.data();
-    std::size_t tokenCount = 0, i = 0;
-    std::uint64_t runExtraBits = 0, runs = 0;
-    while (i < n) {
-        const std::uint8_t b = data[i];
-        if (i > 0 && data[i - 1] == b) {
-            const std::size_t most = std::min<std::size_t>(maxRun, n - i);
-            std::size_t r = 1;
-            while (r < most && data[i + r] == b) ++r;
-            if (r >= minRun) {
-                const LengthCode& lc = lengthCodes[r];
-                ++litFreq[lc.symbol];
-                runExtraBits += lc.extraBits;
-                ++runs;
-                tokens[tokenCount++] = std::uint16_t(256 + r);
-                i += r;
-                continue;
-            }
-        }
-        ++litFreq[b];
-        tokens[tokenCount++] = b;
-        ++i;
+    static_assert(minRun == 4);
+    // All bytes counted as literals (four tables, so that repeated bytes do not wait on
+    // each other's increments), then the runs taken out again.
+    std::uint32_t counts[4][256] = {};
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        ++counts[0][data[i]];
+        ++counts[1][data[i + 1]];
+        ++counts[2][data[i + 2]];
+        ++counts[3][data[i + 3]];
     }
+    for (; i < n; ++i) ++counts[0][data[i]];
+    std::uint32_t litFreq[litLenSymbols] = {};
+    for (int b = 0; b < 256; ++b) litFreq[b] = counts[0][b] + counts[1][b] + counts[2][b] + counts[3][b];
+
+    s.runs.clear();
+    std::uint64_t runExtraBits = 0;
+    for (i = 1; i + minRun <= n;) {
+        // A run from any of i..i+3 would cover bytes i+2 and i+3.
+        if (data[i + 3] != data[i + 2]) {
+            i += 4;
+            continue;
+        }
+        if (!runStarts(data, i)) {
+            ++i;
+            continue;
+        }
+        const std::uint8_t b = data[i - 1];
+        const std::size_t most = std::min<std::size_t>(maxRun, n - i);
+        std::size_t r = minRun;
+        while (r < most && data[i + r] == b) ++r;
+        const LengthCode& lc = lengthCodes[r];
+        ++litFreq[lc.symbol];
+        litFreq[b] -= std::uint32_t(r);
+        runExtraBits += lc.extraBits;
+        s.runs.push_back({std::uint32_t(i), std::uint32_t(r)});
+        i += r;
+    }
+    const std::uint64_t runs = s.runs.size();
     litFreq[endOfBlock] = 1;
 
     std::uint8_t litLen[litLenSymbols];
@@ -411,8 +432,8 @@ void writeBlock(BitWriter& w, const std::uint8_t* data, std::size_t n, bool fina
         else if (sym == 18) w.put(clTokens[k].extra, 7);
     }
 
-    // Each token in one put: the literal's code, or the length code, its extra bits and
-    // the distance code 0 (a single 0 bit).
+    // Each run in one put: its length code, extra bits and the distance code 0 (a single 0
+    // bit). Literals go two to a put; two codes take at most 30 bits.
     std::uint32_t runCode[maxRun + 1] = {};
     std::uint8_t runBits[maxRun + 1] = {};
     for (int r = minRun; r <= maxRun; ++r) {
@@ -422,11 +443,20 @@ void writeBlock(BitWriter& w, const std::uint8_t* data, std::size_t n, bool fina
         runCode[r] = litCode[lc.symbol] | std::uint32_t(lc.extra) << len;
         runBits[r] = std::uint8_t(len + lc.extraBits + 1);
     }
-    for (std::size_t k = 0; k < tokenCount; ++k) {
-        const std::uint16_t t = tokens[k];
-        if (t < 256) w.put(litCode[t], litLen[t]);
-        else w.put(runCode[t - 256], runBits[t - 256]);
+    auto literals = [&](std::size_t from, std::size_t to) {
+        for (; from + 2 <= to; from += 2) {
+            const std::uint8_t a = data[from], b = data[from + 1];
+            w.put(litCode[a] | std::uint32_t(litCode[b]) << litLen[a], litLen[a] + litLen[b]);
+        }
+        if (from < to) w.put(litCode[data[from]], litLen[data[from]]);
+    };
+    std::size_t at = 0;
+    for (const Run& run : s.runs) {
+        literals(at, run.at);
+        w.put(runCode[run.length], runBits[run.length]);
+        at = run.at + run.length;
     }
+    literals(at, n);
     w.put(litCode[endOfBlock], litLen[endOfBlock]);
 }
 
@@ -561,6 +591,22 @@ struct Band {
 
 constexpr std::size_t blockTarget = 128 * 1024;
 
+// out = current - previous, byte by byte, eight bytes at a time: the subtraction borrows
+// from each byte's forced-on top bit, which is then put right.
+void filterUp(const std::uint8_t* current, const std::uint8_t* previous, std::uint8_t* out, std::size_t n)
+{
+    constexpr std::uint64_t high = 0x8080808080808080u;
+    std::size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, current + k, 8);
+        std::memcpy(&b, previous + k, 8);
+        const std::uint64_t d = ((a | high) - (b & ~high)) ^ ((a ^ ~b) & high);
+        std::memcpy(out + k, &d, 8);
+    }
+    for (; k < n; ++k) out[k] = std::uint8_t(current[k] - previous[k]);
+}
+
 void encodeBand(const QImage& image, const Layout& layout, Band& band) noexcept
 {
     try {
@@ -571,14 +617,13 @@ void encodeBand(const QImage& image, const Layout& layout, Band& band) noexcept
         const std::size_t rows = std::size_t(band.endRow - band.firstRow);
         const std::size_t blocks = (rows + rowsPerBlock - 1) / rowsPerBlock;
         const std::size_t capacity =
-            2 + blocks * blockBound(rowsPerBlock * lineBytes) + 16;  // + the final sync block
+            2 + blocks * blockBound(rowsPerBlock * lineBytes) + 32;  // + the final sync block and BitWriter's slack
         band.data.reset(static_cast<std::uint8_t*>(std::malloc(capacity)));
         if (!band.data) return;
 
         std::vector<std::uint8_t> previous(rowBytes, 0), current(rowBytes);
         std::vector<std::uint8_t> block(rowsPerBlock * lineBytes);
         Scratch scratch;
-        scratch.tokens.reserve(block.size());
 
         std::uint8_t* out = band.data.get();
         if (band.first) {
@@ -594,7 +639,7 @@ void encodeBand(const QImage& image, const Layout& layout, Band& band) noexcept
             layout.pack(image.constScanLine(y), width, current.data());
             std::uint8_t* line = block.data() + filled;
             line[0] = 2;  // up
-            for (std::size_t k = 0; k < rowBytes; ++k) line[1 + k] = std::uint8_t(current[k] - previous[k]);
+            filterUp(current.data(), previous.data(), line + 1, rowBytes);
             filled += lineBytes;
             std::swap(current, previous);
             const bool lastRow = y + 1 == band.endRow;
@@ -725,12 +770,9 @@ bool write(const QImage& source, QIODevice& device)
     const int height = image.height();
     const std::uint64_t rawBytes =
         std::uint64_t(height) * (1 + std::uint64_t(image.width()) * std::uint64_t(layout.bytesPerPixel));
-    // Threads pay off from a few megabytes on; every band gets at least a few rows.
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    int bandCount = int(std::min<std::uint64_t>({std::uint64_t(std::min(cores, 8u)),
-                                                  std::max<std::uint64_t>(1, rawBytes / (4u << 20)),
-                                                  std::uint64_t(std::max(1, height / 8))}));
-    bandCount = std::max(1, bandCount);
+    // Bands of a few megabytes each, shared out to the cores; every band gets some rows.
+    const int bandCount = int(std::clamp<std::uint64_t>(
+        std::min<std::uint64_t>(rawBytes / (6u << 20), std::uint64_t(std::max(1, height / 8))), 1, 64));
 
     std::vector<Band> bands(static_cast<std::size_t>(bandCount));
     for (int b = 0; b < bandCount; ++b) {
@@ -740,19 +782,7 @@ bool write(const QImage& source, QIODevice& device)
         band.first = b == 0;
         band.last = b + 1 == bandCount;
     }
-    {
-        std::vector<std::thread> threads;
-        for (int b = 1; b < bandCount; ++b) {
-            Band* band = &bands[std::size_t(b)];
-            try {
-                threads.emplace_back([&image, &layout, band] { encodeBand(image, layout, *band); });
-            } catch (...) {
-                encodeBand(image, layout, *band);  // no thread to be had: do it here
-            }
-        }
-        encodeBand(image, layout, bands[0]);
-        for (auto& t : threads) t.join();
-    }
+    WorkSharing::run(bandCount, 7, [&](int b) { encodeBand(image, layout, bands[std::size_t(b)]); });
 
     std::uint32_t adler = 1;
     for (const Band& band : bands) {

@@ -5,10 +5,10 @@
 // well over a second for it even at its fastest setting.
 //
 // Every row gets the "up" filter, which costs one subtraction to write and one addition to
-// read. The rows are cut into bands that are deflated on separate threads, each band into
-// dynamic-Huffman blocks of literals and byte runs (distance 1); a block that would not get
-// smaller is stored instead. The bands end on byte boundaries, so their deflate blocks
-// simply follow one another in a single zlib stream.
+// read. The rows are cut into bands of a few megabytes, deflated apart on whichever cores are
+// free, each into dynamic-Huffman blocks of literals and byte runs (distance 1); a block that
+// would not get smaller is stored instead. The bands end on byte boundaries, so their
+// deflate blocks simply follow one another in a single zlib stream.
 
 #include <QImage>
 

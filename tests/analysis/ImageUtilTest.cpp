@@ -12,6 +12,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTransform>
 #include <QtEndian>
 
@@ -22,6 +23,8 @@
 #include <cstring>
 #include <numbers>
 #include <random>
+#include <thread>
+#include <vector>
 
 #ifdef __linux__
 #include <fcntl.h>
@@ -322,6 +325,32 @@ TEST(ExtractRotated, LargeCropSplitAcrossThreadsMatchesRowByRow)
                 ++differing;
         }
         EXPECT_LT(differing, 8) << "row " << row;
+    }
+}
+
+TEST(ExtractRotated, CallsFromSeveralThreadsAtOnceGiveTheSameCrops)
+{
+    // Crops large enough to be shared out over the pool, from threads of their own and from
+    // the pool itself, all reading one source.
+    const QImage source = noise(1000, 800, 15);
+    const double angles[] = {0.02, -0.04, 0.3, 1.2, -2.5, 0.0};
+    std::vector<QImage> expected;
+    for (const double a : angles) expected.push_back(ImageUtil::extractRotated(source, QPointF(500.5, 400.2), QSizeF(900, 700), a));
+
+    std::vector<QImage> got(std::size(angles));
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; k < std::size(angles); ++k)
+        threads.emplace_back([&, k] { got[k] = ImageUtil::extractRotated(source, QPointF(500.5, 400.2), QSizeF(900, 700), angles[k]); });
+    std::vector<QImage> pooled(std::size(angles));
+    for (std::size_t k = 0; k < std::size(angles); ++k)
+        QThreadPool::globalInstance()->start([&, k] {
+            pooled[k] = ImageUtil::extractRotated(source, QPointF(500.5, 400.2), QSizeF(900, 700), angles[k]);
+        });
+    for (auto& t : threads) t.join();
+    QThreadPool::globalInstance()->waitForDone();
+    for (std::size_t k = 0; k < std::size(angles); ++k) {
+        EXPECT_TRUE(samePixels(got[k], expected[k])) << angles[k];
+        EXPECT_TRUE(samePixels(pooled[k], expected[k])) << angles[k];
     }
 }
 
@@ -641,10 +670,10 @@ TEST(SavePNG, PremultipliedPixelsSurviveTheRoundTrip)
 
 TEST(SavePNG, LargeImagesInBandsStayLossless)
 {
-    // Several megabytes: cut into bands deflated apart, with stored blocks for the random
+    // Over ten megabytes: cut into bands deflated apart, with stored blocks for the random
     // part and runs for the flat part.
     QTemporaryDir dir;
-    QImage image = gradient(2000, 1500);
+    QImage image = gradient(2600, 1800);
     {
         QPainter p(&image);
         p.drawImage(1200, 300, noise(500, 900, 14));
@@ -656,7 +685,7 @@ TEST(SavePNG, LargeImagesInBandsStayLossless)
     image.setText("Note", QString::fromUtf8("\u2192 \U0001F4F7"));
     const QString path = dir.filePath("master.png");
     ASSERT_TRUE(ImageUtil::savePNG(image, path));
-    EXPECT_TRUE(wellFormedPng(path, 1500 * (1 + 2000 * 3)));
+    EXPECT_TRUE(wellFormedPng(path, 1800 * (1 + 2600 * 3)));
     const QImage back = ImageUtil::loadCGImage(path);
     EXPECT_TRUE(samePixels(back, image));
     EXPECT_EQ(back.dotsPerMeterX(), 23622);
