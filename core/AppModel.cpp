@@ -1,5 +1,8 @@
 #include "core/AppModel.h"
 
+#include "platform/sane/SystemBrowser.h"
+#include "scanner/ICAScannerEngine.h"
+
 #include <QDir>
 #include <QPointer>
 
@@ -37,6 +40,11 @@ AppModel::AppModel(std::unique_ptr<ScannerEngine> engine, AppModelOptions option
         baseName_ = *stored;
 
     startDebouncedSaves(options.saveDebounce);
+}
+
+AppModel::AppModel(AppModelOptions options, QObject* parent)
+    : AppModel(std::make_unique<ICAScannerEngine>(makeSystemBrowser()), std::move(options), parent)
+{
 }
 
 AppModel::~AppModel()

@@ -13,6 +13,8 @@
 //   AppModelNaming.cpp    the file stem each region will be saved under
 //   AppModelPairing.cpp   which front each back belongs to
 //   AppModelLinking.cpp   setting back targets, and the two-click link gesture
+//   AppModelScan.cpp      the master scan and the files cut out of it
+//   AppModelDetect.cpp    Auto-detect: photos on fronts, handwriting on backs
 
 #include "core/FolderIndex.h"
 #include "model/DrawSide.h"
@@ -65,6 +67,9 @@ public:
     // previous scan, stored base name, then the debounced saves.
     explicit AppModel(std::unique_ptr<ScannerEngine> engine, AppModelOptions options = {},
                       QObject* parent = nullptr);
+    // The same over the system's scanners: SANE's, and the virtual flatbed when
+    // BIVARA_VIRTUAL_SCANNER is set.
+    explicit AppModel(AppModelOptions options = {}, QObject* parent = nullptr);
     ~AppModel() override;
 
     ScannerEngine& engine() const { return *engine_; }
@@ -201,6 +206,21 @@ public:
     // Reconnects after the active scanner changed; drops the overview when the new bed
     // differs from `previousBed`.
     QCoro::Task<> relink(std::optional<QSizeF> previousBed);
+    // Finds photos (front side) or handwritten notes (back side) on the overview and
+    // replaces the regions with them.
+    QCoro::Task<> autoDetect();
+    // Scans the area holding every region once, cuts each region out upright and saves it
+    // under its planned stem; remembers the fronts in the history.
+    QCoro::Task<> scanSelected();
+
+    // ---- files --------------------------------------------------------------------------
+    // Asks for another output folder (a folder chooser) and switches to it.
+    void chooseOutput();
+    // The folder chooser: the chosen folder, or nothing when cancelled. A modal dialog
+    // unless replaced (tests and tools replace it).
+    std::function<std::optional<QString>(const QString& current)> chooseFolder;
+    // The newest saved fronts whose files still exist, leaving out `excluding` (by stem).
+    std::vector<QString> recentHistory(const std::vector<QString>& excluding, int limit = 24) const;
 
 signals:
     void changed(AppModel::Property property);

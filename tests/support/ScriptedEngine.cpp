@@ -128,6 +128,7 @@ QCoro::Task<QString> ScriptedEngine::scanRegion(QRectF rect, ScanSettings settin
     const QSize out(std::lround(rect.width() * settings.dpi), std::lround(rect.height() * settings.dpi));
     const QImage scan = bedImage.copy(source).scaled(out, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QString file = QDir(folder).filePath(name + ".png");
+    lastScanFile = file;
     if (masterOverride) {
         QFile f(file);
         if (!f.open(QIODevice::WriteOnly) || f.write(*masterOverride) < 0) throw ScanFailure::service("The scanner could not write its file");

@@ -65,6 +65,7 @@ public:
     int scanCalls = 0;
     int disconnectCalls = 0;
     QRectF lastScanRect;
+    QString lastScanFile;  // the file the last region scan wrote
     ScanSettings lastSettings;
     bool scanning() const { return scanning_; }
 

@@ -1,0 +1,241 @@
+#include "core/AppModel.h"
+
+#include "analysis/ImageUtil.h"
+#include "analysis/PngDecoder.h"
+#include "model/FileNames.h"
+
+#include <QCoroFuture>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtConcurrent>
+
+#include <algorithm>
+
+namespace {
+
+// What one region's save needs, worked out on the main thread before the workers start.
+struct CropJob {
+    ScanRegion region;
+    QPointF centerPx;
+    QSizeF sizePx;
+    QString file;
+    QString stem;
+};
+
+QString failureText(const std::exception& e)
+{
+    if (const auto* failure = dynamic_cast<const ScanFailure*>(&e)) return failure->description();
+    return QString::fromUtf8(e.what());
+}
+
+// Loads the master off the main thread and removes its file once it has been read (at high
+// resolutions it is hundreds of megabytes).
+QImage loadMaster(const QString& file)
+{
+    // An 8-bit opaque PNG (what scanners write) at 3 bytes per pixel rather than Qt's 4: at
+    // 1200 dpi that is 137 MB less. Anything else goes through the general loader.
+    QImage master = PngDecoder::readOpaque8(file);
+    if (master.isNull()) master = ImageUtil::loadCGImage(file);
+    if (!master.isNull()) QFile::remove(file);
+    return master;
+}
+
+bool cutAndSave(const QImage& master, const CropJob& job, int dpi)
+{
+    const QImage crop = ImageUtil::extractRotated(master, job.centerPx, job.sizePx, job.region.angle);
+    if (crop.isNull()) return false;
+    return ImageUtil::saveJPEG(crop, job.file, ImageUtil::defaultJPEGQuality, dpi);
+}
+
+}  // namespace
+
+QCoro::Task<> AppModel::scanSelected()
+{
+    QPointer<AppModel> self(this);
+    setBusy(true);
+    setScannerBusy(true);
+    const std::vector<ScanRegion> listed = regions_;
+    const auto finish = [this](const QString& text) {
+        setStatus(text);
+        setBusy(false);
+        setScannerBusy(false);
+    };
+    if (listed.empty()) {
+        finish(QStringLiteral("Draw or auto-detect at least one region."));
+        co_return;
+    }
+
+    QRectF area = listed.front().aabbInches();
+    for (const ScanRegion& r : listed) area = area.united(r.aabbInches());
+    if (info_) area = area.intersected(QRectF(QPointF(0, 0), info_->bedSizeInches));
+    if (!(area.width() > 0) || !(area.height() > 0)) {
+        finish(QStringLiteral("Regions are off the bed."));
+        co_return;
+    }
+
+    const int dpi = dpi_;
+    setStatus(QString::asprintf("Scanning %.1f×%.1fin once @%ddpi, cropping %d…", area.width(), area.height(), dpi,
+                                int(listed.size())));
+    const ScanSettings settings{dpi, colorMode_, colorMode_ == ColorMode::blackWhite ? 1 : 8};
+    // A folder of this scan's own inside the temporary folder: two running copies of the
+    // program (the window and bivara-batch, say) never share one master file.
+    QTemporaryDir scratch(QDir::temp().filePath(QStringLiteral("bivara-XXXXXX")));
+    const QString tempFolder = scratch.isValid() ? scratch.path() : QDir::tempPath();
+    const QString masterName = QStringLiteral("bivara-master");
+
+    QString masterFile;
+    try {
+        masterFile = co_await engine_->scanRegion(area, settings, tempFolder, masterName);
+    } catch (const std::exception& e) {
+        if (self) finish(QStringLiteral("Scan failed: ") + failureText(e));
+        co_return;
+    }
+    if (!self) co_return;
+
+    // Reading, cropping and encoding run on the workers; the window stays live meanwhile.
+    QFuture<QImage> loading = QtConcurrent::run(loadMaster, masterFile);
+    const QImage master = co_await loading;
+    if (!self) co_return;
+    if (master.isNull()) {
+        finish(QStringLiteral("Couldn't load master scan."));
+        co_return;
+    }
+
+    QDir().mkpath(outputDir_);
+    const double scale = dpi;
+    const QString base = sanitize(baseName_);
+    const StemMap plan = plannedStems();
+    std::int64_t session = 1;
+    for (const ScanRecord& r : history_) session = std::max(session, r.session + 1);
+
+    // Every region gets its stem before any file is written. A region dropped from the bed
+    // during the scan has no planned stem; it is numbered after the plan, and no two regions
+    // of one scan ever name the same file.
+    std::vector<CropJob> jobs;
+    QSet<QString> used;
+    for (const QString& stem : plan) used.insert(stem);
+    std::int64_t spare = nextIndex(base);
+    for (const ScanRegion& r : listed) {
+        QString stem = plan.value(r.id);
+        if (stem.isEmpty() || !safeStem(stem)) {
+            do stem = numberedStem(base, spare++);
+            while (used.contains(stem));
+            used.insert(stem);
+        }
+        const QPointF centerPx((r.center.x() - area.left()) * scale, (r.center.y() - area.top()) * scale);
+        const QSizeF sizePx(r.size.width() * scale, r.size.height() * scale);
+        jobs.push_back({r, centerPx, sizePx, QDir(outputDir_).filePath(stem + QStringLiteral(".jpg")), stem});
+    }
+
+    // The sharper overview is drawn while the crops are cut and written.
+    std::optional<QFuture<QImage>> compositing;
+    if (info_ && !overview_.isNull())
+        compositing = QtConcurrent::run(ImageUtil::composite, master, overview_, area, info_->bedSizeInches);
+    std::vector<QFuture<bool>> saving;
+    saving.reserve(jobs.size());
+    for (const CropJob& job : jobs) saving.push_back(QtConcurrent::run(cutAndSave, master, job, dpi));
+
+    if (compositing) {
+        const QImage sharper = co_await *compositing;
+        if (!self) co_return;
+        if (!sharper.isNull()) setOverview(sharper);
+    }
+    std::vector<bool> written;
+    for (QFuture<bool>& f : saving) {
+        const bool ok = co_await f;
+        written.push_back(ok);
+    }
+    if (!self) co_return;
+
+    // The results apply in list order, as if each region had been saved in turn.
+    std::vector<QString> saved;
+    std::vector<ScanRecord> records;
+    auto regions = regions_;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (!written[i]) continue;
+        const CropJob& job = jobs[i];
+        saved.push_back(job.file);
+        if (job.region.isBack()) continue;
+        ScanRecord record;
+        record.base = job.stem;
+        record.center = job.region.center;
+        record.size = job.region.size;
+        record.angle = job.region.angle;
+        record.date = timestampNow();
+        record.session = session;
+        records.push_back(record);
+        for (ScanRegion& r : regions)
+            if (r.id == job.region.id) r.frontBase = job.stem;
+    }
+    if (regions != regions_) setRegions(regions);
+
+    if (!records.empty()) {
+        auto history = history_;
+        for (const ScanRecord& record : records) {
+            std::erase_if(history, [&](const ScanRecord& h) { return h.base == record.base; });
+            history.push_back(record);
+        }
+        setHistory(history);
+        saveHistory();
+        setPrevOverview(overview_);
+        setPrevBedSize(info_ ? std::optional<QSizeF>(info_->bedSizeInches) : std::nullopt);
+        savePrevScan();
+    }
+    saveSession();
+    setLastSaved(saved);
+
+    const auto backs = std::count_if(listed.begin(), listed.end(), [](const ScanRegion& r) { return r.isBack(); });
+    const QString backPart = backs ? QStringLiteral(" · %1 back").arg(backs) : QString();
+    const QString folder = QDir::toNativeSeparators(outputDir_);
+    // Fewer files than regions is not a success, and must not read like one.
+    const QString done = saved.size() == listed.size()
+                             ? QStringLiteral("✅ Saved %1 file(s)").arg(saved.size())
+                             : QStringLiteral("⚠️ Saved %1 of %2 file(s)").arg(saved.size()).arg(listed.size());
+    finish(done + backPart + QStringLiteral(" → ") + folder);
+}
+
+namespace {
+
+// A modal folder chooser that opens at the current folder and lets the user make a new one.
+std::optional<QString> chooseFolderWithDialog(const QString& current)
+{
+    const QString folder = QFileDialog::getExistingDirectory(nullptr, QStringLiteral("Choose Output Folder"), current,
+                                                             QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) return std::nullopt;
+    return folder;
+}
+
+}  // namespace
+
+void AppModel::chooseOutput()
+{
+    const auto chosen = chooseFolder ? chooseFolder(outputDir_) : chooseFolderWithDialog(outputDir_);
+    if (!chosen || chosen->isEmpty()) return;
+    switchOutputDir(*chosen);
+}
+
+std::vector<QString> AppModel::recentHistory(const std::vector<QString>& excluding, int limit) const
+{
+    QSet<QString> skipped;
+    for (const QString& file : excluding) skipped.insert(QFileInfo(file).completeBaseName());
+
+    std::vector<const ScanRecord*> newestFirst;
+    for (const ScanRecord& r : history_) newestFirst.push_back(&r);
+    std::stable_sort(newestFirst.begin(), newestFirst.end(),
+                     [](const ScanRecord* a, const ScanRecord* b) { return a->date > b->date; });
+
+    std::vector<QString> files;
+    for (const ScanRecord* r : newestFirst) {
+        if (int(files.size()) >= limit) break;
+        if (skipped.contains(r->base)) continue;
+        const auto stem = safeStem(r->base);  // a base from the file never leads outside the folder
+        if (!stem) continue;
+        const QString file = QDir(outputDir_).filePath(*stem + QStringLiteral(".jpg"));
+        if (QFileInfo::exists(file)) files.push_back(file);
+    }
+    return files;
+}

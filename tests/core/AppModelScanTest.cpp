@@ -1,0 +1,235 @@
+#include "analysis/ImageUtil.h"
+#include "model/StateFiles.h"
+#include "support/ModelFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+
+namespace {
+
+class ScanTest : public ModelFixture {
+protected:
+    // A bed at 20 px per inch: a red print at (1..3, 1..4) in, a blue one at (5..7, 6..9) in.
+    static QImage paintedBed()
+    {
+        QImage bed(170, 234, QImage::Format_RGB32);
+        bed.fill(QColor(235, 235, 230));
+        QPainter p(&bed);
+        p.fillRect(QRect(20, 20, 40, 60), QColor(200, 30, 30));
+        p.fillRect(QRect(100, 120, 40, 60), QColor(30, 30, 200));
+        return bed;
+    }
+
+    AppModel& readyModel()
+    {
+        AppModel& m = makeModel([](ScriptedEngine& e) {
+            e.bedImage = paintedBed();
+            e.overviewImage = paintedBed();
+        });
+        announceScanner();
+        spinUntil([&] { return m.info().has_value(); });
+        m.setDpi(100);
+        return m;
+    }
+
+    static ScanRegion print(QRectF inches, std::optional<BackTarget> back = std::nullopt)
+    {
+        ScanRegion r;
+        r.name = "Photo";
+        r.center = inches.center();
+        r.size = inches.size();
+        r.back = back;
+        return r;
+    }
+
+    QString out(const QString& name) const { return QDir(outputFolder()).filePath(name); }
+};
+
+QColor centerColor(const QString& file)
+{
+    const QImage image = ImageUtil::loadCGImage(file);
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+}  // namespace
+
+TEST_F(ScanTest, EachFrontIsSavedStraightAndRemembered)
+{
+    AppModel& m = readyModel();
+    runToEnd(m.preview());
+    m.setRegions({print(QRectF(1, 1, 2, 3)), print(QRectF(5, 6, 2, 3))});
+
+    std::vector<QString> statuses;
+    QObject::connect(&m, &AppModel::changed, &m, [&](AppModel::Property p) {
+        if (p == AppModel::Property::status) statuses.push_back(m.status());
+    });
+    runToEnd(m.scanSelected());
+
+    EXPECT_EQ(statuses.front(), "Scanning 6.0×8.0in once @100dpi, cropping 2…");
+    EXPECT_EQ(m.status(), "✅ Saved 2 file(s) → " + outputFolder());
+    EXPECT_FALSE(m.busy());
+    EXPECT_FALSE(m.scannerBusy());
+    EXPECT_EQ(engine->lastScanRect, QRectF(1, 1, 6, 8));
+    EXPECT_EQ(engine->lastSettings, (ScanSettings{100, ColorMode::color, 8}));
+    EXPECT_EQ(m.lastSaved(), (std::vector<QString>{out("scan_0001.jpg"), out("scan_0002.jpg")}));
+
+    const QImage first = ImageUtil::loadCGImage(out("scan_0001.jpg"));
+    EXPECT_EQ(first.size(), QSize(200, 300));
+    const QColor red = centerColor(out("scan_0001.jpg"));
+    EXPECT_GT(red.red(), 170);
+    EXPECT_LT(red.blue(), 70);
+    EXPECT_GT(centerColor(out("scan_0002.jpg")).blue(), 170);
+
+    ASSERT_EQ(m.history().size(), 2u);
+    EXPECT_EQ(m.history()[0].base, "scan_0001");
+    EXPECT_EQ(m.history()[0].session, 1);
+    EXPECT_EQ(m.regions()[0].frontBase, "scan_0001");
+    EXPECT_EQ(m.regions()[1].frontBase, "scan_0002");
+    EXPECT_EQ(StateFiles::readHistory(outputFolder())->size(), 2u);
+    EXPECT_EQ(StateFiles::readPrevBedSize(outputFolder()), QSizeF(8.5, 11.7));
+    EXPECT_FALSE(StateFiles::readPrevImage(outputFolder()).isNull());
+    EXPECT_EQ(StateFiles::readSession(outputFolder())->at(0).frontBase, "scan_0001");
+    EXPECT_TRUE(engine->lastScanFile.endsWith("/bivara-master.png"));
+    EXPECT_FALSE(QFileInfo::exists(engine->lastScanFile)) << "the master is removed once read";
+}
+
+TEST_F(ScanTest, BacksFollowTheirFrontsAndLeaveTheHistoryAlone)
+{
+    AppModel& m = readyModel();
+    runToEnd(m.preview());
+    m.setRegions({print(QRectF(1, 1, 2, 3))});
+    runToEnd(m.scanSelected());
+    const auto history = m.history();
+    const QImage prev = m.prevOverview();
+
+    m.setRegions({print(QRectF(1.1, 1, 2, 3), BackTarget::history("scan_0001")),
+                  print(QRectF(5, 6, 2, 3), BackTarget::history("scan_0001"))});
+    runToEnd(m.scanSelected());
+    EXPECT_EQ(m.lastSaved(), (std::vector<QString>{out("scan_0001_b.jpg"), out("scan_0001_b-2.jpg")}))
+        << "two backs of one front never overwrite each other";
+    EXPECT_EQ(m.status(), "✅ Saved 2 file(s) · 2 back → " + outputFolder());
+    EXPECT_EQ(m.history(), history);
+    EXPECT_EQ(m.prevOverview().cacheKey(), prev.cacheKey());
+}
+
+TEST_F(ScanTest, NothingToScanOrNothingOnTheBedIsRefusedBeforeScanning)
+{
+    AppModel& m = readyModel();
+    runToEnd(m.scanSelected());
+    EXPECT_EQ(m.status(), "Draw or auto-detect at least one region.");
+    m.setRegions({print(QRectF(20, 30, 2, 2))});
+    runToEnd(m.scanSelected());
+    EXPECT_EQ(m.status(), "Regions are off the bed.");
+    EXPECT_FALSE(m.busy());
+    EXPECT_FALSE(m.scannerBusy());
+    EXPECT_EQ(engine->scanCalls, 0);
+}
+
+TEST_F(ScanTest, TheScanAreaIsClippedToTheBed)
+{
+    AppModel& m = readyModel();
+    m.setRegions({print(QRectF(-1, 10, 3, 3))});
+    runToEnd(m.scanSelected());
+    EXPECT_EQ(engine->lastScanRect, QRectF(0, 10, 2, 1.7));
+    ASSERT_EQ(m.lastSaved().size(), 1u);
+    EXPECT_EQ(ImageUtil::loadCGImage(m.lastSaved()[0]).size(), QSize(300, 300)) << "the crop keeps its full size";
+}
+
+TEST_F(ScanTest, AnEngineFailureWritesNothing)
+{
+    AppModel& m = readyModel();
+    engine->scanFailure = ScanFailure::service("Error during device I/O");
+    m.setRegions({print(QRectF(1, 1, 2, 3))});
+    runToEnd(m.scanSelected());
+    EXPECT_EQ(m.status(), "Scan failed: Error during device I/O");
+    EXPECT_FALSE(m.busy());
+    EXPECT_FALSE(m.scannerBusy());
+    EXPECT_TRUE(m.history().empty());
+    EXPECT_FALSE(QFileInfo::exists(out("scan_0001.jpg")));
+}
+
+TEST_F(ScanTest, ARegionThatCannotBeWrittenIsNotReportedAsSaved)
+{
+    AppModel& m = readyModel();
+    QDir().mkpath(out("scan_0009_b.jpg"));  // a folder where the back's file must go
+    m.setRegions({print(QRectF(1, 1, 2, 3)), print(QRectF(5, 6, 2, 3), BackTarget::history("scan_0009"))});
+    runToEnd(m.scanSelected());
+    EXPECT_EQ(m.status(), "⚠️ Saved 1 of 2 file(s) · 1 back → " + outputFolder());
+    EXPECT_EQ(m.lastSaved(), (std::vector<QString>{out("scan_0001.jpg")}));
+    EXPECT_EQ(m.history().size(), 1u);
+}
+
+TEST_F(ScanTest, AnUnreadableMasterIsReported)
+{
+    AppModel& m = readyModel();
+    engine->masterOverride = "this is not an image";
+    m.setRegions({print(QRectF(1, 1, 2, 3))});
+    runToEnd(m.scanSelected());
+    EXPECT_EQ(m.status(), "Couldn't load master scan.");
+    EXPECT_FALSE(m.busy());
+    EXPECT_FALSE(m.scannerBusy());
+    EXPECT_TRUE(m.lastSaved().empty());
+}
+
+TEST_F(ScanTest, RescanningKeepsOneRecordPerBaseAndNumbersNewBatches)
+{
+    AppModel& m = readyModel();
+    m.setRegions({print(QRectF(1, 1, 2, 3))});
+    runToEnd(m.scanSelected());
+    QFile::remove(out("scan_0001.jpg"));
+    runToEnd(m.scanSelected());
+    ASSERT_EQ(m.history().size(), 1u) << "the newest record of a base replaces the older";
+    EXPECT_EQ(m.history()[0].session, 2);
+    runToEnd(m.scanSelected());
+    EXPECT_EQ(m.lastSaved(), (std::vector<QString>{out("scan_0002.jpg")}));
+    EXPECT_EQ(m.history().size(), 2u);
+}
+
+TEST_F(ScanTest, RecentHistoryListsTheNewestExistingFiles)
+{
+    AppModel& m = readyModel();
+    QDir().mkpath(outputFolder());
+    std::vector<ScanRecord> history;
+    for (int i = 1; i <= 30; ++i) {
+        ScanRecord r;
+        r.base = QString("scan_%1").arg(i, 4, 10, QChar('0'));
+        r.date = 1000 + i;
+        history.push_back(r);
+        ImageUtil::saveJPEG(QImage(4, 4, QImage::Format_RGB32), out(r.base + ".jpg"), 0.9, 72);
+    }
+    ScanRecord climbing;
+    climbing.base = "..";
+    climbing.date = 5000;
+    history.push_back(climbing);
+    m.setHistory(history);
+
+    auto recent = m.recentHistory({});
+    ASSERT_EQ(recent.size(), 24u);
+    EXPECT_EQ(recent.front(), out("scan_0030.jpg"));
+    EXPECT_EQ(recent.back(), out("scan_0007.jpg"));
+
+    QFile::remove(out("scan_0029.jpg"));
+    recent = m.recentHistory({out("scan_0030.jpg"), "/elsewhere/scan_0028.png"}, 3);
+    EXPECT_EQ(recent, (std::vector<QString>{out("scan_0027.jpg"), out("scan_0026.jpg"), out("scan_0025.jpg")}));
+}
+
+TEST_F(ScanTest, ChoosingAFolderSwitchesOnlyWhenOneIsChosen)
+{
+    AppModel& m = readyModel();
+    const QString before = m.outputDir();
+    m.chooseFolder = [](const QString&) { return std::optional<QString>(); };
+    m.chooseOutput();
+    EXPECT_EQ(m.outputDir(), before);
+
+    const QString other = root.filePath("other");
+    QDir().mkpath(other);
+    QString openedAt;
+    m.chooseFolder = [&](const QString& current) {
+        openedAt = current;
+        return std::optional<QString>(other);
+    };
+    m.chooseOutput();
+    EXPECT_EQ(openedAt, before);
+    EXPECT_EQ(m.outputDir(), other);
+}

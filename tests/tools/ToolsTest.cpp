@@ -1,0 +1,125 @@
+// The command-line tools, run as a user would run them.
+
+#include "support/BedPainter.h"
+#include "support/QtPrinters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class ToolsTest : public ::testing::Test {
+protected:
+    QTemporaryDir root;
+
+    // Only the virtual flatbed: SANE is given a configuration without backends.
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QString sane = root.filePath("sane");
+        QDir().mkpath(sane);
+        QFile(QDir(sane).filePath("dll.conf")).open(QIODevice::WriteOnly);
+        env.insert("SANE_CONFIG_DIR", sane);
+        env.insert("BIVARA_VIRTUAL_SCANNER", "1");
+        env.insert("BIVARA_VIRTUAL_SPEED", "instant");
+        env.remove("BIVARA_VIRTUAL_BED");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        return env;
+    }
+
+    ToolRun run(const char* program, const QStringList& args) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QString::fromUtf8(program), args);
+        EXPECT_TRUE(p.waitForFinished(120000)) << program;
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    static QStringList savedFiles(const ToolRun& r)
+    {
+        QStringList files;
+        for (const QString& line : r.out.split('\n'))
+            if (line.endsWith(".jpg")) files << QFileInfo(line).completeBaseName();
+        return files;
+    }
+};
+
+}  // namespace
+
+TEST_F(ToolsTest, BatchScansFrontsThenTheirBacksAcrossRestarts)
+{
+    const QString out = root.filePath("out");
+    const ToolRun fronts = run(BIVARA_BATCH, {"--out", out, "--dpi", "100"});
+    ASSERT_EQ(fronts.status, 0) << fronts.out.toStdString() << fronts.err.toStdString();
+    EXPECT_TRUE(fronts.out.contains("Scanning preview…"));
+    EXPECT_TRUE(fronts.out.contains("✅ Saved"));
+    const QStringList frontStems = savedFiles(fronts);
+    ASSERT_FALSE(frontStems.isEmpty());
+    EXPECT_EQ(frontStems.first(), "scan_0001");
+
+    const ToolRun backs = run(BIVARA_BATCH, {"--out", out, "--dpi", "100", "--whole-backs"});
+    ASSERT_EQ(backs.status, 0) << backs.out.toStdString() << backs.err.toStdString();
+    QStringList expected;
+    for (const QString& s : frontStems) expected << s + "_b";
+    QStringList backStems = savedFiles(backs);
+    backStems.sort();
+    expected.sort();
+    EXPECT_EQ(backStems, expected) << "each back is named after the front that lay there";
+
+    const ToolRun again = run(BIVARA_BATCH, {"--out", out, "--dpi", "100", "--whole-backs", "--suffix", "-back"});
+    ASSERT_EQ(again.status, 0) << again.out.toStdString();
+    for (const QString& s : savedFiles(again)) EXPECT_TRUE(s.endsWith("-back")) << s.toStdString();
+    EXPECT_EQ(savedFiles(again).size(), frontStems.size()) << "a new process still pairs with the folder's history";
+}
+
+TEST_F(ToolsTest, BatchRefusesBadArgumentsAndReportsFailures)
+{
+    EXPECT_EQ(run(BIVARA_BATCH, {}).status, 2);
+    EXPECT_EQ(run(BIVARA_BATCH, {"--out", root.filePath("o"), "--color", "sepia"}).status, 2);
+    EXPECT_EQ(run(BIVARA_BATCH, {"--out", root.filePath("o"), "--backs", "--whole-backs"}).status, 2);
+    const ToolRun missing = run(BIVARA_BATCH, {"--out", root.filePath("o"), "--scanner", "nothing:here"});
+    EXPECT_EQ(missing.status, 1);
+}
+
+TEST_F(ToolsTest, DetectPrintsOneObjectPerImageAndFlagsUnreadableOnes)
+{
+    BedPainter::Scene scene;
+    scene.prints.push_back(BedPainter::print({2.5, 3}, {3.5, 2.5}, 0.05, QColor(90, 60, 40), QColor(150, 110, 80)));
+    const QString bed = root.filePath("bed.png");
+    ASSERT_TRUE(BedPainter::paint(scene).save(bed));
+    const QString broken = root.filePath("broken.png");
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not an image");
+    f.close();
+
+    const ToolRun r = run(BIVARA_DETECT, {bed, broken});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("broken.png"));
+    const QJsonArray results = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(results.size(), 2);
+    const QJsonObject first = results[0].toObject();
+    EXPECT_EQ(first["image"].toString(), bed);
+    EXPECT_TRUE(first["ms"].isDouble());
+    const QJsonArray regions = first["regions"].toArray();
+    ASSERT_EQ(regions.size(), 1);
+    EXPECT_NEAR(regions[0].toObject()["center"].toArray()[0].toDouble(), 2.5, 0.05);
+    EXPECT_EQ(regions[0].toObject()["name"].toString(), "Photo");
+    EXPECT_EQ(run(BIVARA_DETECT, {"--bed", "wide", bed}).status, 2);
+}
