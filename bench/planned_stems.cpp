@@ -2,6 +2,7 @@
 // automatic backs), 1,000 remembered fronts, 20,000 files in the output folder.
 
 #include "core/AppModel.h"
+#include "support/PreparedEngine.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,26 +15,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// An engine that never finds a scanner: the model only needs one to exist.
-class IdleEngine : public ScannerEngine {
-public:
-    std::vector<ScannerChoice> scannerChoices() const override { return {}; }
-    std::optional<QString> activeScannerID() const override { return std::nullopt; }
-    void selectScanner(const QString&) override {}
-    QCoro::Task<ScannerInfo> connect() override { throw ScanFailure(ScanError::timeout); co_return {}; }
-    QCoro::Task<QImage> captureOverview(std::function<void(const QImage&)>) override
-    {
-        throw ScanFailure(ScanError::notConnected);
-        co_return {};
-    }
-    QCoro::Task<QString> scanRegion(QRectF, ScanSettings, QString, QString) override
-    {
-        throw ScanFailure(ScanError::notConnected);
-        co_return {};
-    }
-    void disconnect() override {}
-};
 
 struct Project {
     QTemporaryDir root;
@@ -51,7 +32,7 @@ struct Project {
         AppModelOptions options;
         options.preferences = std::make_shared<Preferences>(root.filePath("prefs.ini"));
         options.outputDir = out;
-        model = std::make_unique<AppModel>(std::make_unique<IdleEngine>(), options);
+        model = std::make_unique<AppModel>(std::make_unique<PreparedEngine>(), options);
 
         std::vector<ScanRecord> history;
         for (int i = 0; i < 1000; ++i) {

@@ -7,6 +7,7 @@
 #include "platform/sane/SaneBrowser.h"
 #include "scanner/ICAScannerEngine.h"
 #include "support/ScriptedEngine.h"
+#include "support/TaskResults.h"
 
 #include <gtest/gtest.h>
 
@@ -31,36 +32,10 @@ public:
 };
 
 template <class T>
-QCoro::Task<> collect(QCoro::Task<T>& task, std::optional<T>& value, std::exception_ptr& error)
-{
-    try {
-        value = co_await task;
-    } catch (...) {
-        error = std::current_exception();
-    }
-}
-
-// Runs the event loop until the task has finished, then gives its result or rethrows.
-template <class T>
-T finish(QCoro::Task<T>&& task, std::chrono::milliseconds limit = 20s)
-{
-    if (!spinUntil([&] { return task.isReady(); }, limit)) throw std::runtime_error("the task did not finish");
-    std::optional<T> value;
-    std::exception_ptr error;
-    auto done = collect(task, value, error);
-    if (error) std::rethrow_exception(error);
-    return std::move(*value);
-}
-
-template <class T>
 QString failureText(QCoro::Task<T>&& task)
 {
-    try {
-        finish(std::move(task));
-    } catch (const ScanFailure& failure) {
-        return failure.description();
-    }
-    return "(no failure)";
+    const auto failure = failureOf(std::move(task));
+    return failure ? failure->description() : QString("(no failure)");
 }
 
 struct SaneEngine {

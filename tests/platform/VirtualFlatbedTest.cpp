@@ -4,6 +4,7 @@
 #include "platform/virtual/VirtualBrowser.h"
 #include "scanner/ICAScannerEngine.h"
 #include "support/ScriptedEngine.h"
+#include "support/TaskResults.h"
 
 #include <gtest/gtest.h>
 
@@ -15,38 +16,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-template <class T>
-QCoro::Task<> collect(QCoro::Task<T>& task, std::optional<T>& value, std::exception_ptr& error)
-{
-    try {
-        value = co_await task;
-    } catch (...) {
-        error = std::current_exception();
-    }
-}
-
-template <class T>
-T finish(QCoro::Task<T>&& task, std::chrono::milliseconds limit = 20s)
-{
-    if (!spinUntil([&] { return task.isReady(); }, limit)) throw std::runtime_error("the task did not finish");
-    std::optional<T> value;
-    std::exception_ptr error;
-    auto done = collect(task, value, error);
-    if (error) std::rethrow_exception(error);
-    return std::move(*value);
-}
-
-template <class T>
-std::optional<ScanFailure> failureOf(QCoro::Task<T>&& task)
-{
-    try {
-        finish(std::move(task));
-    } catch (const ScanFailure& failure) {
-        return failure;
-    }
-    return std::nullopt;
-}
 
 struct VirtualEngine {
     std::shared_ptr<VirtualFlatbed> device;

@@ -5,6 +5,7 @@
 #include "ScriptedDevice.h"
 #include "scanner/ICAScannerEngine.h"
 #include "support/ScriptedEngine.h"
+#include "support/TaskResults.h"
 
 #include <gtest/gtest.h>
 
@@ -52,50 +53,6 @@ struct EngineHarness {
         return false;
     }
 };
-
-// Runs the event loop until the task is done (at most `limit`).
-template <class T>
-bool finishes(const QCoro::Task<T>& task, std::chrono::milliseconds limit = 3s)
-{
-    return spinUntil([&] { return task.isReady(); }, limit);
-}
-
-namespace harness {
-template <class T>
-QCoro::Task<> collect(QCoro::Task<T>& task, std::optional<T>& value, std::exception_ptr& error)
-{
-    try {
-        value = co_await task;
-    } catch (...) {
-        error = std::current_exception();
-    }
-}
-}  // namespace harness
-
-// The result of a finished task; its failure is rethrown. (A finished task is awaited
-// directly: waiting for one through an event loop would never return.)
-template <class T>
-T resultOf(QCoro::Task<T>& task)
-{
-    std::optional<T> value;
-    std::exception_ptr error;
-    auto done = harness::collect(task, value, error);
-    if (!done.isReady()) throw std::logic_error("the task has not finished");
-    if (error) std::rethrow_exception(error);
-    return std::move(*value);
-}
-
-// The failure a finished task ended with, or nullopt when it succeeded.
-template <class T>
-std::optional<ScanFailure> failureOf(QCoro::Task<T>& task)
-{
-    try {
-        resultOf(task);
-    } catch (const ScanFailure& failure) {
-        return failure;
-    }
-    return std::nullopt;
-}
 
 // Lets the event loop deliver what is queued now.
 inline void drain()
