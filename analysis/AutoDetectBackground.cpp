@@ -162,41 +162,70 @@ Flood floodBackground(const WorkingBitmap& bitmap, const std::vector<float>& gra
     Mask& mask = flood.background;
     mask.resize(n);
     const int floodTol2 = floodTol * floodTol;
-    for (size_t i = 0; i < n; ++i) mask[i] = (gradient[i] < edgeT && distance2(i) < floodTol2) ? 1 : 0;
+    {
+        // Plain pointers: a byte store could otherwise alias the vectors' own bookkeeping.
+        const float* g = gradient.data();
+        std::uint8_t* out = mask.data();
+        const int br = bg.r, bgG = bg.g, bb = bg.b;
+        for (size_t i = 0; i < n; ++i) {
+            const QRgb p = px[i];
+            const int dr = qRed(p) - br, dg = qGreen(p) - bgG, db = qBlue(p) - bb;
+            out[i] = std::uint8_t((g[i] < edgeT) & (dr * dr + dg * dg + db * db < floodTol2));
+        }
+    }
     if (hook) {
         reportBackground(estimate, floodTol, edgeT);
         showMask(hook, mask, w, h, "passable");
     }
 
-    std::vector<std::int32_t> queue(n);
-    size_t head = 0, tail = 0;
-    auto visit = [&](size_t i) {
-        if (mask[i] != 1) return;
-        mask[i] = 2;
-        queue[tail++] = std::int32_t(i);
+    // Filled a row run at a time (4-connectivity: a run reaches the runs above and below that
+    // share a column with it). Which pixels are reached does not depend on the order.
+    struct Seed {
+        int x;
+        int y;
+    };
+    std::vector<Seed> stack;
+    stack.reserve(1024);
+    size_t reached = 0;
+    std::uint8_t* m = mask.data();
+    auto fillFrom = [&](int sx, int sy) {
+        if (m[size_t(sy) * w + sx] != 1) return;
+        stack.push_back({sx, sy});
+        while (!stack.empty()) {
+            const Seed s = stack.back();
+            stack.pop_back();
+            std::uint8_t* row = m + size_t(s.y) * w;
+            if (row[s.x] != 1) continue;
+            int left = s.x;
+            while (left > 0 && row[left - 1] == 1) --left;
+            int right = s.x;
+            while (right + 1 < w && row[right + 1] == 1) ++right;
+            std::fill(row + left, row + right + 1, std::uint8_t(2));
+            reached += size_t(right - left + 1);
+            for (const int ny : {s.y - 1, s.y + 1}) {
+                if (ny < 0 || ny >= h) continue;
+                const std::uint8_t* other = m + size_t(ny) * w;
+                for (int x = left; x <= right; ++x) {
+                    if (other[x] != 1) continue;
+                    stack.push_back({x, ny});
+                    while (x + 1 <= right && other[x + 1] == 1) ++x;
+                }
+            }
+        }
     };
     const int inset = std::max(1, roundToInt(std::min(pxPerInX, pxPerInY) * 0.05));
     const int top = std::min(inset, h - 1), bottom = std::max(0, h - 1 - inset);
     const int left = std::min(inset, w - 1), right = std::max(0, w - 1 - inset);
     for (int x = 0; x < w; ++x) {
-        visit(size_t(top) * w + x);
-        visit(size_t(bottom) * w + x);
+        fillFrom(x, top);
+        fillFrom(x, bottom);
     }
     for (int y = 0; y < h; ++y) {
-        visit(size_t(y) * w + left);
-        visit(size_t(y) * w + right);
-    }
-    while (head < tail) {
-        const size_t i = size_t(queue[head++]);
-        const int y = int(i / size_t(w));
-        const int x = int(i - size_t(y) * size_t(w));
-        if (x > 0) visit(i - 1);
-        if (x + 1 < w) visit(i + 1);
-        if (y > 0) visit(i - size_t(w));
-        if (y + 1 < h) visit(i + size_t(w));
+        fillFrom(left, y);
+        fillFrom(right, y);
     }
     for (auto& m : mask) m = (m == 2) ? 1 : 0;
-    flood.coverage = double(tail) / double(n);
+    flood.coverage = double(reached) / double(n);
     return flood;
 }
 

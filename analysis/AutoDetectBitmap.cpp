@@ -3,7 +3,12 @@
 #include "analysis/AutoDetectSteps.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace AutoDetect::detail {
 
@@ -86,10 +91,15 @@ QImage drawScaled(QImage src, int w, int h)
         const QRgb* a = reinterpret_cast<const QRgb*>(src.constScanLine(j));
         const QRgb* b = reinterpret_cast<const QRgb*>(src.constScanLine(std::min(j + 1, src.height() - 1)));
         QRgb* o = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const int* const firstX = x0.data();
+        const std::uint32_t* const weightX = wx.data();
+        const std::uint32_t weightY = wy[size_t(y)];
+        const int lastX = src.width() - 1;
         for (int x = 0; x < w; ++x) {
-            const int i = x0[size_t(x)];
-            const int i1 = std::min(i + 1, src.width() - 1);
-            o[x] = mix(mix(a[i], a[i1], wx[size_t(x)]), mix(b[i], b[i1], wx[size_t(x)]), wy[size_t(y)]);
+            const int i = firstX[x];
+            const int i1 = std::min(i + 1, lastX);
+            const std::uint32_t wgt = weightX[x];
+            o[x] = mix(mix(a[i], a[i1], wgt), mix(b[i], b[i1], wgt), weightY);
         }
     }
     return out;
@@ -132,9 +142,28 @@ std::vector<float> gradientPlane(const WorkingBitmap& bitmap)
     const QRgb* px = bitmap.argb();
     const float* lum = bitmap.luminance.data();
     const size_t stride = size_t(w);
+    // The colour term for every possible sum of channel steps (0..765), as computed per pixel.
+    static const auto colourTerm = [] {
+        std::array<float, 766> table{};
+        for (int c = 0; c < 766; ++c) table[size_t(c)] = float(c / 3.0 * 0.7);
+        return table;
+    }();
     auto channelSteps = [](QRgb a, QRgb b) {
         return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
     };
+    // The Sobel sums split into their two halves, each summed in the same order as the full
+    // expression: `across[x]` = up + 2·row + down in column x of the current row, and per row
+    // `smooth[x]` = left + 2·centre + right, kept for the rows above and below.
+    std::vector<float> across(stride);
+    std::vector<float> smoothUp(stride), smoothRow(stride), smoothDown(stride);
+    auto smoothLine = [&](const float* l, std::vector<float>& to) {
+        float* t = to.data();
+        for (int x = 1; x + 1 < w; ++x) t[x] = l[x - 1] + 2 * l[x] + l[x + 1];
+    };
+    if (h >= 3) {
+        smoothLine(lum, smoothUp);
+        smoothLine(lum + stride, smoothRow);
+    }
     for (int y = 1; y + 1 < h; ++y) {
         const QRgb* up = px + (size_t(y) - 1) * stride;
         const QRgb* row = px + size_t(y) * stride;
@@ -142,14 +171,39 @@ std::vector<float> gradientPlane(const WorkingBitmap& bitmap)
         const float* lu = lum + (size_t(y) - 1) * stride;
         const float* lr = lum + size_t(y) * stride;
         const float* ld = lum + (size_t(y) + 1) * stride;
+        smoothLine(ld, smoothDown);
+        float* a = across.data();
+        for (int x = 0; x < w; ++x) a[x] = lu[x] + 2 * lr[x] + ld[x];
+        const float* su = smoothUp.data();
+        const float* sd = smoothDown.data();
         float* out = gradient.data() + size_t(y) * stride;
-        for (int x = 1; x + 1 < w; ++x) {
-            const int colour = std::max(channelSteps(row[x + 1], row[x - 1]), channelSteps(down[x], up[x]));
-            const float gx = (lu[x + 1] + 2 * lr[x + 1] + ld[x + 1]) - (lu[x - 1] + 2 * lr[x - 1] + ld[x - 1]);
-            const float gy = (ld[x - 1] + 2 * ld[x] + ld[x + 1]) - (lu[x - 1] + 2 * lu[x] + lu[x + 1]);
+        auto store = [&](int x, int colour) {
+            const float gx = a[x + 1] - a[x - 1];
+            const float gy = sd[x] - su[x];
             const float sobel = (std::abs(gx) + std::abs(gy)) * 0.25f;
-            out[x] = std::max(float(colour / 3.0 * 0.7), sobel);
+            out[x] = std::max(colourTerm[size_t(colour)], sobel);
+        };
+        int x = 1;
+#if defined(__SSE2__)
+        // Two pixels at a time: alpha masked off, each pixel in its own 64-bit lane so that
+        // the sum of absolute byte differences is its channel-step sum.
+        const __m128i rgbOnly = _mm_set1_epi32(0x00FFFFFF);
+        const __m128i zero = _mm_setzero_si128();
+        auto pair = [&](const QRgb* p) {
+            const __m128i v = _mm_and_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), rgbOnly);
+            return _mm_unpacklo_epi32(v, zero);
+        };
+        for (; x + 2 < w; x += 2) {
+            const __m128i across2 = _mm_sad_epu8(pair(row + x + 1), pair(row + x - 1));
+            const __m128i along2 = _mm_sad_epu8(pair(down + x), pair(up + x));
+            const __m128i colour = _mm_max_epi16(across2, along2);
+            store(x, _mm_cvtsi128_si32(colour));
+            store(x + 1, _mm_extract_epi16(colour, 4));
         }
+#endif
+        for (; x + 1 < w; ++x) store(x, std::max(channelSteps(row[x + 1], row[x - 1]), channelSteps(down[x], up[x])));
+        std::swap(smoothUp, smoothRow);
+        std::swap(smoothRow, smoothDown);
     }
     return gradient;
 }

@@ -11,51 +11,57 @@ Components labelComponents(const Mask& mask, int width, int height, int minArea)
 {
     const size_t n = size_t(width) * height;
     Components out;
-    // −1 marks a foreground pixel not reached yet, so one look decides whether to push.
+    // −1 marks a foreground pixel not reached yet, so one look decides whether to take it.
     out.labels.resize(n);
     std::int32_t* labels = out.labels.data();
     for (size_t i = 0; i < n; ++i) labels[i] = mask[i] ? -1 : 0;
 
-    std::vector<std::int32_t> stack(4096);
-    size_t top = 0;
-    auto push = [&](int j, std::int32_t label) {
-        labels[j] = label;
-        if (top == stack.size()) stack.resize(stack.size() * 2);
-        stack[top++] = j;
+    // Grown a row run at a time: a run is taken whole, then the rows above and below are
+    // searched from one pixel left of it to one pixel right of it (8-connectivity) for runs
+    // not reached yet. Labels, bounds and areas do not depend on the order runs are taken.
+    struct Seed {
+        int x;
+        int y;
     };
+    std::vector<Seed> stack;
+    stack.reserve(1024);
     std::int32_t next = 0;
-    for (size_t seed = 0; seed < n; ++seed) {
-        if (labels[seed] >= 0) continue;
-        const std::int32_t label = ++next;
-        PixelBox box{width, height, -1, -1, 0, label};
-        push(int(seed), label);
-        while (top > 0) {
-            const int i = stack[--top];
-            const int y = i / width;
-            const int x = i - y * width;
-            box.minX = std::min(box.minX, x);
-            box.maxX = std::max(box.maxX, x);
-            box.minY = std::min(box.minY, y);
-            box.maxY = std::max(box.maxY, y);
-            ++box.area;
-            // The 3×3 neighbourhood, clamped to the bitmap; pixels are marked when pushed.
-            const bool left = x > 0, right = x + 1 < width;
-            if (y > 0) {
-                const int j = i - width;
-                if (left && labels[j - 1] < 0) push(j - 1, label);
-                if (labels[j] < 0) push(j, label);
-                if (right && labels[j + 1] < 0) push(j + 1, label);
+    for (int sy = 0; sy < height; ++sy) {
+        std::int32_t* seedRow = labels + size_t(sy) * width;
+        for (int sx = 0; sx < width; ++sx) {
+            if (seedRow[sx] >= 0) continue;
+            const std::int32_t label = ++next;
+            PixelBox box{width, height, -1, -1, 0, label};
+            stack.push_back({sx, sy});
+            while (!stack.empty()) {
+                const Seed s = stack.back();
+                stack.pop_back();
+                std::int32_t* row = labels + size_t(s.y) * width;
+                if (row[s.x] >= 0) continue;
+                int left = s.x;
+                while (left > 0 && row[left - 1] < 0) --left;
+                int right = s.x;
+                while (right + 1 < width && row[right + 1] < 0) ++right;
+                for (int x = left; x <= right; ++x) row[x] = label;
+                box.minX = std::min(box.minX, left);
+                box.maxX = std::max(box.maxX, right);
+                box.minY = std::min(box.minY, s.y);
+                box.maxY = std::max(box.maxY, s.y);
+                box.area += right - left + 1;
+                const int from = std::max(left - 1, 0);
+                const int to = std::min(right + 1, width - 1);
+                for (const int ny : {s.y - 1, s.y + 1}) {
+                    if (ny < 0 || ny >= height) continue;
+                    const std::int32_t* other = labels + size_t(ny) * width;
+                    for (int x = from; x <= to; ++x) {
+                        if (other[x] >= 0) continue;
+                        stack.push_back({x, ny});
+                        while (x + 1 <= to && other[x + 1] < 0) ++x;
+                    }
+                }
             }
-            if (left && labels[i - 1] < 0) push(i - 1, label);
-            if (right && labels[i + 1] < 0) push(i + 1, label);
-            if (y + 1 < height) {
-                const int j = i + width;
-                if (left && labels[j - 1] < 0) push(j - 1, label);
-                if (labels[j] < 0) push(j, label);
-                if (right && labels[j + 1] < 0) push(j + 1, label);
-            }
+            if (box.area >= minArea) out.boxes.push_back(box);
         }
-        if (box.area >= minArea) out.boxes.push_back(box);
     }
     return out;
 }

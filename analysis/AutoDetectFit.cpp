@@ -130,12 +130,17 @@ void refineTilt(OrientedRect& rect, const PixelBox& box, const Mask& mask,
 {
     // The blob's own outline inside the box.
     std::vector<QPointF> boundary;
+    const std::int32_t* const label = labels.data();
+    const std::uint8_t* const m = mask.data();
+    const std::int32_t own = box.label;
     for (int y = box.minY; y <= box.maxY; ++y) {
+        const bool edgeRow = y == 0 || y == height - 1;
+        const size_t rowStart = size_t(y) * width;
         for (int x = box.minX; x <= box.maxX; ++x) {
-            const size_t i = size_t(y) * width + x;
-            if (labels[i] != box.label) continue;
-            const bool edge = x == 0 || y == 0 || x == width - 1 || y == height - 1;
-            if (edge || !mask[i - 1] || !mask[i + 1] || !mask[i - size_t(width)] || !mask[i + size_t(width)])
+            const size_t i = rowStart + x;
+            if (label[i] != own) continue;
+            const bool edge = edgeRow || x == 0 || x == width - 1;
+            if (edge || !m[i - 1] || !m[i + 1] || !m[i - size_t(width)] || !m[i + size_t(width)])
                 boundary.emplace_back(x, y);
         }
     }
