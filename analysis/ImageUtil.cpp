@@ -530,9 +530,8 @@ QImage sharedPixels(const QImage& image)
 // right after the start marker.
 void forceJfifDensity(QByteArray& jpeg, int dpi)
 {
-    static const char app0[] = {char(0xFF), char(0xD8), char(0xFF), char(0xE0)};
-    if (jpeg.size() < 18 || std::memcmp(jpeg.constData(), app0, 4) != 0
-        || std::memcmp(jpeg.constData() + 6, "JFIF", 5) != 0)
+    static const QByteArray app0("\xFF\xD8\xFF\xE0", 4);
+    if (jpeg.size() < 18 || !jpeg.startsWith(app0) || QByteArrayView(jpeg).sliced(6, 5) != QByteArrayView("JFIF", 5))
         return;
     const int d = std::clamp(dpi, 1, 65535);
     char* p = jpeg.data();
