@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QCoroTask>
 
+#include "support/ReadyTask.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -34,25 +36,6 @@ public:
     void start() override {}
     void stop() override {}
 };
-
-// The result of a task that has finished. (Awaited directly: waiting for a finished task
-// through an event loop would never return.)
-template <class T>
-T resultOfReady(QCoro::Task<T>& task)
-{
-    std::optional<T> value;
-    std::exception_ptr error;
-    auto collect = [](QCoro::Task<T>& t, std::optional<T>& v, std::exception_ptr& e) -> QCoro::Task<> {
-        try {
-            v = co_await t;
-        } catch (...) {
-            e = std::current_exception();
-        }
-    };
-    auto done = collect(task, value, error);
-    if (error) std::rethrow_exception(error);
-    return std::move(*value);
-}
 
 std::vector<BandData> overviewBands(int width, int height, int maxBand)
 {

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "support/ReadyTask.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -30,25 +32,6 @@ QString configDir()
 
 constexpr double bedInches = 200 / 25.4;
 const QRectF wholeBed(0, 0, bedInches, bedInches);
-
-// The result of a task that has finished. (Awaited directly: waiting for a finished task
-// through an event loop would never return.)
-template <class T>
-T resultOfReady(QCoro::Task<T>& task)
-{
-    std::optional<T> value;
-    std::exception_ptr error;
-    auto collect = [](QCoro::Task<T>& t, std::optional<T>& v, std::exception_ptr& e) -> QCoro::Task<> {
-        try {
-            v = co_await t;
-        } catch (...) {
-            e = std::current_exception();
-        }
-    };
-    auto done = collect(task, value, error);
-    if (error) std::rethrow_exception(error);
-    return std::move(*value);
-}
 
 template <class T>
 T runUntilDone(QCoro::Task<T>&& task)

@@ -10,12 +10,6 @@ struct PreviewFlags {
     bool delivered = false;  // the overview was shown before the scanner finished
 };
 
-QString failureText(const std::exception& e)
-{
-    if (const auto* failure = dynamic_cast<const ScanFailure*>(&e)) return failure->description();
-    return QString::fromUtf8(e.what());
-}
-
 const QString kReturning = QStringLiteral("Preview ready — scanner returning…");
 const QString kLoaded = QStringLiteral("Preview loaded.");
 
@@ -64,7 +58,7 @@ QCoro::Task<> AppModel::preview()
         if (!self) co_return;
         setScannerBusy(false);
         if (!flags->released) setBusy(false);
-        setStatus(QStringLiteral("Preview failed: ") + failureText(e));
+        setStatus(QStringLiteral("Preview failed: ") + failureDescription(e));
     }
 }
 

@@ -26,12 +26,6 @@ struct CropJob {
     QString stem;
 };
 
-QString failureText(const std::exception& e)
-{
-    if (const auto* failure = dynamic_cast<const ScanFailure*>(&e)) return failure->description();
-    return QString::fromUtf8(e.what());
-}
-
 // Loads the master off the main thread and removes its file once it has been read (at high
 // resolutions it is hundreds of megabytes).
 QImage loadMaster(const QString& file)
@@ -91,7 +85,7 @@ QCoro::Task<> AppModel::scanSelected()
     try {
         masterFile = co_await engine_->scanRegion(area, settings, tempFolder, masterName);
     } catch (const std::exception& e) {
-        if (self) finish(QStringLiteral("Scan failed: ") + failureText(e));
+        if (self) finish(QStringLiteral("Scan failed: ") + failureDescription(e));
         co_return;
     }
     if (!self) co_return;

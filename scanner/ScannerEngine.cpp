@@ -19,3 +19,9 @@ ScanFailure::ScanFailure(std::optional<ScanError> error, QString description)
     : error_(error), description_(std::move(description)), utf8_(description_.toUtf8())
 {
 }
+
+QString failureDescription(const std::exception& e)
+{
+    if (const auto* failure = dynamic_cast<const ScanFailure*>(&e)) return failure->description();
+    return QString::fromUtf8(e.what());
+}

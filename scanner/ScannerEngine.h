@@ -66,6 +66,10 @@ private:
     QByteArray utf8_;
 };
 
+// The text a flow shows for a failed engine operation: a ScanFailure's description, or any
+// other exception's own message.
+QString failureDescription(const std::exception& e);
+
 class ScannerEngine {
 public:
     virtual ~ScannerEngine() = default;

@@ -7,6 +7,8 @@
 #include <QFontDatabase>
 #include <QPainter>
 
+#include "support/Handwriting.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,20 +23,6 @@ constexpr double padding = 0.1;
 // 75 dpi and then some).
 constexpr double slack = 0.08;
 
-QString handwritingFamily()
-{
-    static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/fifthhorseman/dkg.ttf"));
-        return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
-    }();
-    return family;
-}
-
-#define REQUIRE_RECOGNIZER()                                                                   \
-    do {                                                                                       \
-        if (!Vision::textRecognizerAvailable()) GTEST_SKIP() << "no Tesseract English data";   \
-        if (handwritingFamily().isEmpty()) GTEST_SKIP() << "fonts-dkg-handwriting missing";    \
-    } while (false)
 
 // The back of a print: plain cream paper.
 Print back(QPointF center, QSizeF size)

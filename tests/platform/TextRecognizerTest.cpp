@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QtConcurrent/QtConcurrent>
 
+#include "support/Handwriting.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,20 +22,6 @@ namespace {
 constexpr int imageW = 638;   // a 75-dpi overview of an 8.5 × 11.7 inch bed
 constexpr int imageH = 878;
 
-QString handwritingFamily()
-{
-    static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/fifthhorseman/dkg.ttf"));
-        return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
-    }();
-    return family;
-}
-
-#define REQUIRE_RECOGNIZER()                                                                   \
-    do {                                                                                       \
-        if (!Vision::textRecognizerAvailable()) GTEST_SKIP() << "no Tesseract English data";   \
-        if (handwritingFamily().isEmpty()) GTEST_SKIP() << "fonts-dkg-handwriting missing";    \
-    } while (false)
 
 struct Writing {
     QString text = QStringLiteral("Grandma and Tom, Lake Erie");
