@@ -40,7 +40,8 @@ void sortByAreaDescending(std::vector<ScanRegion>& regions)
 }
 
 // The foreground mask: everything the background flood did not reach, cleaned up.
-Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerInY, const DebugHook& hook)
+Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerInY, const DebugHook& hook,
+                    BackgroundEstimate& lid)
 {
     const int w = bitmap.width;
     const int h = bitmap.height;
@@ -53,11 +54,15 @@ Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerIn
         const int bandY = std::max(4, roundToInt(pxPerInY * 0.55));
         const BackgroundEstimate estimate = backgroundColor(bitmap, gradient, bandX, bandY);
         flood = floodBackground(bitmap, gradient, estimate, pxPerInX, pxPerInY, hook);
+        lid = estimate;
         if (flood.coverage < 0.02) {
             // The border band may be mostly photo: estimate from the whole picture instead.
             const BackgroundEstimate whole = backgroundColor(bitmap, gradient, std::nullopt, std::nullopt);
             Flood second = floodBackground(bitmap, gradient, whole, pxPerInX, pxPerInY, hook);
-            if (second.coverage > flood.coverage) flood = std::move(second);
+            if (second.coverage > flood.coverage) {
+                flood = std::move(second);
+                lid = whole;
+            }
         }
     }
     Mask mask = std::move(flood.background);
@@ -92,28 +97,47 @@ Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerIn
 // Rectangles of the blobs of the overview, biggest first, overlaps dropped; nothing when
 // no blob is big enough.
 std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double pxPerInX, double pxPerInY,
-                                                  const DebugHook& hook)
+                                                  const DebugHook& hook, Pipeline pipeline)
 {
     const int w = bitmap.width;
     const int h = bitmap.height;
-    const Mask mask = foregroundMask(bitmap, pxPerInX, pxPerInY, hook);
+    BackgroundEstimate lid;
+    const Mask mask = foregroundMask(bitmap, pxPerInX, pxPerInY, hook, lid);
     bitmap.pixels = QImage();  // only the luminance is needed from here on
+    const float lidLuminance = 0.299f * float(lid.color.r) + 0.587f * float(lid.color.g) + 0.114f * float(lid.color.b);
+    const double pxPerIn = std::sqrt(pxPerInX * pxPerInY);
 
     const int minArea = std::max(60, roundToInt(pxPerInX * pxPerInY * 0.06));
     const Components components = labelComponents(mask, w, h, minArea);
     if (components.boxes.empty()) return std::nullopt;
 
-    std::vector<PixelBox> boxes;
-    for (const PixelBox& box : components.boxes) {
-        const std::vector<PixelBox> parts = splitBox(box, bitmap, pxPerInX, pxPerInY, 0);
-        boxes.insert(boxes.end(), parts.begin(), parts.end());
-    }
     std::vector<ScanRegion> regions;
-    for (const PixelBox& box : boxes) {
-        const std::optional<OrientedRect> rect = fitRectangle(box, mask, components.labels, w, h);
-        if (!rect) continue;
-        if (std::optional<ScanRegion> region = toRegion(*rect, pxPerInX, pxPerInY)) regions.push_back(std::move(*region));
+    if (pipeline == Pipeline::core) {
+        for (const PixelBox& blob : components.boxes)
+            for (const PixelBox& box : splitBox(blob, bitmap, pxPerInX, pxPerInY, 0))
+                if (const std::optional<OrientedRect> rect = fitRectangle(box, mask, components.labels, w, h))
+                    if (std::optional<ScanRegion> region = toRegion(*rect, pxPerInX, pxPerInY))
+                        regions.push_back(std::move(*region));
+        sortByAreaDescending(regions);
+        return suppressOverlapping(regions);
     }
+
+    // The full detector fits each blob whole and splits it along seams parallel to its own
+    // sides; only a blob too ragged to fit whole goes through the straight-row split first.
+    std::vector<SnappedRect> snapped;
+    for (const PixelBox& blob : components.boxes) {
+        std::vector<PixelBox> boxes{blob};
+        std::optional<OrientedRect> whole = fitRectangle(blob, mask, components.labels, w, h);
+        if (!whole) boxes = splitBox(blob, bitmap, pxPerInX, pxPerInY, 0);
+        for (const PixelBox& box : boxes) {
+            const std::optional<OrientedRect> rect = whole ? whole : fitRectangle(box, mask, components.labels, w, h);
+            if (!rect) continue;
+            for (const OrientedRect& part : splitAtSeams(*rect, box, components.labels, bitmap, pxPerIn))
+                snapped.push_back(snapSides(part, bitmap, pxPerIn, lidLuminance));
+        }
+    }
+    for (const OrientedRect& rect : withBorders(snapped))
+        if (std::optional<ScanRegion> region = toRegion(rect, pxPerInX, pxPerInY)) regions.push_back(std::move(*region));
     sortByAreaDescending(regions);
     return suppressOverlapping(regions);
 }
@@ -134,7 +158,9 @@ DebugHook debugHook()
 
 std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize) { return detect(image, bedSize, 0); }
 
-std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth)
+std::vector<ScanRegion> detectCore(const QImage& image, QSizeF bedSize) { return detect(image, bedSize, 0, Pipeline::core); }
+
+std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth, Pipeline pipeline)
 {
     if (!(bedSize.width() > 0) || !(bedSize.height() > 0)) return {};
     if (image.isNull() || image.width() < 1 || image.height() < 1) return {};
@@ -146,7 +172,7 @@ std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth)
         if (!bitmap) return {};
         // Too small to hold a print's outline and the border cleared around it.
         if (bitmap->width < 3 || bitmap->height < 3) return {};
-        own = ownRegions(*bitmap, bitmap->width / bedSize.width(), bitmap->height / bedSize.height(), hook);
+        own = ownRegions(*bitmap, bitmap->width / bedSize.width(), bitmap->height / bedSize.height(), hook, pipeline);
     }
     if (!own) return detectVisionRectangles(image, bedSize);
     std::vector<ScanRegion>& regions = *own;
@@ -158,7 +184,7 @@ std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth)
         if (depth == 0) {
             // Several prints seen as one, or one big print? Only prints that together make up
             // a good part of the region replace it; a detail of one big photo does not.
-            std::vector<ScanRegion> inside = detectInsideRegion(regions[0], image, bedSize);
+            std::vector<ScanRegion> inside = detectInsideRegion(regions[0], image, bedSize, pipeline);
             double covered = 0;
             for (const ScanRegion& r : inside) covered += areaOf(r);
             if (!inside.empty() && covered >= areaOf(regions[0]) * insideCoverShare) return inside;
@@ -172,7 +198,8 @@ std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth)
     return regions;
 }
 
-std::vector<ScanRegion> detectInsideRegion(const ScanRegion& region, const QImage& image, QSizeF bedSize)
+std::vector<ScanRegion> detectInsideRegion(const ScanRegion& region, const QImage& image, QSizeF bedSize,
+                                           Pipeline pipeline)
 {
     const double bw = bedSize.width();
     const double bh = bedSize.height();
@@ -197,7 +224,7 @@ std::vector<ScanRegion> detectInsideRegion(const ScanRegion& region, const QImag
 
     const QSizeF subBed(pw / sx, ph / sy);
     const double subArea = subBed.width() * subBed.height();
-    std::vector<ScanRegion> found = detect(crop, subBed, 1);
+    std::vector<ScanRegion> found = detect(crop, subBed, 1, pipeline);
     std::vector<ScanRegion> out;
     for (ScanRegion& r : found) {
         if (areaOf(r) >= subArea * 0.9) continue;

@@ -23,12 +23,20 @@
 
 namespace AutoDetect {
 
+// Which stages run. The core is the flood-and-fit pipeline alone; the full detector adds the
+// stages that find every print whole (edges snapped to the print's outline, white borders
+// recovered, touching prints split along their seams).
+enum class Pipeline { core, full };
+
 // The photos on `image`, which covers the whole bed of `bedSize` inches, in reading order.
 std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize);
 
+// The same with the core pipeline alone, for comparison.
+std::vector<ScanRegion> detectCore(const QImage& image, QSizeF bedSize);
+
 // The whole pipeline. Depth 0 is the top call; depth 1 runs inside one large region and does
 // not look inside again.
-std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth);
+std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth, Pipeline pipeline = Pipeline::full);
 
 // Fallback through the generic rectangle detector, sorted by area, with overlaps dropped,
 // in reading order.
@@ -36,7 +44,8 @@ std::vector<ScanRegion> detectVisionRectangles(const QImage& image, QSizeF bedSi
 
 // Detection again on the part of `image` under `region`'s bounds, results in bed inches.
 // Regions covering nearly all of that part are dropped.
-std::vector<ScanRegion> detectInsideRegion(const ScanRegion& region, const QImage& image, QSizeF bedSize);
+std::vector<ScanRegion> detectInsideRegion(const ScanRegion& region, const QImage& image, QSizeF bedSize,
+                                           Pipeline pipeline = Pipeline::full);
 
 // Walks the regions in order and drops each one whose bounds overlap an already kept one's
 // by more than 45 % of the smaller of the two. Callers sort by area first.

@@ -20,7 +20,8 @@ double cross(QPointF o, QPointF a, QPointF p)
     return (a.x() - o.x()) * (p.y() - o.y()) - (a.y() - o.y()) * (p.x() - o.x());
 }
 
-// The smallest rectangle holding the hull, with one side along a hull edge.
+}  // namespace
+
 std::optional<OrientedRect> minimumAreaRect(const std::vector<QPointF>& hull)
 {
     const size_t n = hull.size();
@@ -63,8 +64,6 @@ void normaliseAngle(OrientedRect& rect)
         std::swap(rect.width, rect.height);
     }
 }
-
-}  // namespace
 
 std::vector<QPointF> convexHull(std::vector<QPointF> points)
 {
@@ -144,6 +143,11 @@ void refineTilt(OrientedRect& rect, const PixelBox& box, const Mask& mask,
                 boundary.emplace_back(x, y);
         }
     }
+    refineTiltFromBoundary(rect, boundary);
+}
+
+void refineTiltFromBoundary(OrientedRect& rect, const std::vector<QPointF>& boundary)
+{
     if (boundary.size() <= 40) return;
 
     const double c = std::cos(rect.angle);

@@ -116,6 +116,17 @@ std::vector<QPointF> convexHull(std::vector<QPointF> points);
 std::optional<OrientedRect> fitRectangle(const PixelBox& box, const Mask& mask,
                                          const std::vector<std::int32_t>& labels, int width, int height);
 
+// The smallest rectangle holding the hull, with one side along a hull edge; nothing when no
+// hull edge has length.
+std::optional<OrientedRect> minimumAreaRect(const std::vector<QPointF>& hull);
+
+// Brings the angle into (−π/4, π/4], swapping the sides with each quarter turn.
+void normaliseAngle(OrientedRect& rect);
+
+// The tilt refinement on a given outline: the angle from its straight runs along each side,
+// then the bounds of the outline on the new axes.
+void refineTiltFromBoundary(OrientedRect& rect, const std::vector<QPointF>& boundary);
+
 // Sharpens the angle from the blob's straight edges and re-fits the bounds.
 void refineTilt(OrientedRect& rect, const PixelBox& box, const Mask& mask,
                 const std::vector<std::int32_t>& labels, int width, int height);
@@ -140,5 +151,96 @@ void reportBackground(const BackgroundEstimate& estimate, int floodTolerance, fl
 
 // Hands a 0/1 mask to the hook as 0/255 bytes.
 void showMask(const DebugHook& hook, const Mask& mask, int width, int height, std::string_view label);
+
+
+// ---- Stages the full detector adds to the pipeline above ----
+
+// The luminance at a point, bilinear between pixel centres (pixel i centred at i), with the
+// point clamped onto the bitmap.
+float luminanceAt(const WorkingBitmap& bitmap, double x, double y);
+
+// One side of a rotated rectangle: the outward normal, the direction along the side, the
+// distance from the centre to the side and the side's length. Sides 0–3 are right, left,
+// bottom and top in the rectangle's own frame.
+struct SideFrame {
+    double nx = 0;
+    double ny = 0;
+    double tx = 0;
+    double ty = 0;
+    double half = 0;
+    double length = 0;
+};
+SideFrame sideFrame(const OrientedRect& rect, int side);
+
+// The luminance across one side, sampled every half pixel from `from` to `to` pixels outside
+// it (negative is inside): medians along the side's middle 70 %, whole and per half. The
+// profile ends early where the samples leave the bitmap.
+struct SideProfile {
+    double from = 0;
+    std::vector<float> whole;
+    std::vector<float> firstHalf;
+    std::vector<float> secondHalf;
+};
+SideProfile profileAcross(const WorkingBitmap& bitmap, const OrientedRect& rect, int side, double from, double to);
+
+// Where a profile changes fastest between `lo` and `hi` (offsets in pixels): rising (sign 1),
+// falling (−1) or either way (0), placed between samples; and the change per pixel there.
+std::optional<double> steepestStep(const std::vector<float>& profile, double from, double lo, double hi, int sign);
+double stepAt(const std::vector<float>& profile, double from, double offset);
+
+// Where a side's print edge lies, in pixels outside the fitted side: the print's own edge
+// near it (snapped), or a border's cut edge further out.
+struct SideFit {
+    double offset = 0;
+    bool snapped = false;
+    bool border = false;
+};
+SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance);
+
+// Moves one side outwards by `offset` pixels, keeping the opposite side in place.
+void moveSide(OrientedRect& rect, int side, double offset);
+
+// `rect` with every side on its print's own edge, and how much further out each side's border
+// ends where a border shows (0 where none does).
+struct SnappedRect {
+    OrientedRect rect;
+    double border[4] = {0, 0, 0, 0};
+};
+SnappedRect snapSides(const OrientedRect& rect, const WorkingBitmap& bitmap, double pxPerIn, float lidLuminance);
+
+// True when (x, y) lies inside `rect` shrunk by `inset` pixels on every side.
+bool contains(const OrientedRect& rect, double x, double y, double inset);
+
+// Each rectangle grown by its borders, except a border that would reach over another print.
+std::vector<OrientedRect> withBorders(const std::vector<SnappedRect>& snapped);
+
+
+// A seam across a rectangle: a line parallel to its height (axis 0, at `offset` pixels along
+// its width from the centre) or to its width (axis 1, along its height), with the mean step
+// across it and how far that stands above the lines beside it.
+struct AxisSeam {
+    int axis = 0;
+    double offset = 0;
+    double step = 0;
+    double contrast = 0;
+    double wideShare = 0;  // the level step between bands either side, over the sharp step
+    double stepping = 0;   // the share of the seam's stretches that step at all
+};
+
+// Fills in a seam's wide step and how evenly it steps along its length.
+void measureSeam(AxisSeam& seam, const OrientedRect& rect, const WorkingBitmap& bitmap);
+
+// The clearest seam across `rect` that leaves a print's short side on either side of it.
+std::optional<AxisSeam> findAxisSeam(const OrientedRect& rect, const WorkingBitmap& bitmap, double pxPerIn);
+
+// The rectangle of a set of pixels from the hull of their outline, with the fill test and the
+// tilt refinement; nothing when too few or too sparse.
+std::optional<OrientedRect> fitPixels(const std::vector<QPointF>& pixels, const std::vector<QPointF>& outline);
+
+// `rect`, fitted to the blob `box`, cut along seams into the prints it holds, each fitted again
+// from its own pixels; the rectangle itself where there is no seam.
+std::vector<OrientedRect> splitAtSeams(const OrientedRect& rect, const PixelBox& box,
+                                       const std::vector<std::int32_t>& labels, const WorkingBitmap& bitmap,
+                                       double pxPerIn);
 
 }  // namespace AutoDetect::detail

@@ -2,7 +2,10 @@
 // With --backs it looks for handwriting instead: regions named "Note", or "Photo" where an
 // image carries no writing.
 //
-//   bivara-detect [--bed W×H] [--backs] [--debug DIR] IMAGE...
+//   bivara-detect [--bed W×H] [--backs] [--as-specified] [--debug DIR] IMAGE...
+//
+// --as-specified runs the core flood-and-fit pipeline alone, without the stages that snap
+// edges, recover white borders and split touching prints, so the two can be compared.
 //
 // Standard output: one JSON array, one object per image in the order given:
 //   {"image": "<path as given>", "ms": <detection time>, "regions": [{"center": [x, y],
@@ -38,7 +41,7 @@ void say(const QString& text) { std::fprintf(stderr, "bivara-detect: %s\n", qPri
 int usage(const QString& problem)
 {
     say(problem);
-    std::fprintf(stderr, "usage: bivara-detect [--bed W×H] [--backs] [--debug DIR] IMAGE...\n");
+    std::fprintf(stderr, "usage: bivara-detect [--bed W×H] [--backs] [--as-specified] [--debug DIR] IMAGE...\n");
     return 2;
 }
 
@@ -98,6 +101,7 @@ int main(int argc, char** argv)
 
     QSizeF bed = defaultBed;
     bool backs = false;
+    bool asSpecified = false;
     std::optional<QString> debugDir;
     QStringList images;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -112,6 +116,8 @@ int main(int argc, char** argv)
             bed = *parsed;
         } else if (a == QLatin1String("--backs")) {
             backs = true;
+        } else if (a == QLatin1String("--as-specified")) {
+            asSpecified = true;
         } else if (a == QLatin1String("--debug")) {
             if (i + 1 >= args.size()) return usage(QStringLiteral("--debug needs a folder"));
             debugDir = args[++i];
@@ -154,7 +160,9 @@ int main(int argc, char** argv)
         QElapsedTimer timer;
         timer.start();
         const std::vector<ScanRegion> regions =
-            backs ? AutoDetect::detectBackText(image, bed) : AutoDetect::detect(image, bed);
+            backs ? AutoDetect::detectBackText(image, bed)
+            : asSpecified ? AutoDetect::detectCore(image, bed)
+                          : AutoDetect::detect(image, bed);
         const double ms = double(timer.nsecsElapsed()) / 1e6;
 
         QJsonArray list;

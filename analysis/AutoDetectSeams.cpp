@@ -1,0 +1,242 @@
+// Splitting a blob where two prints touch, along a seam parallel to the blob's own fitted
+// sides.
+//
+// Prints that touch lie at the same angle, so their seam runs straight across the fitted
+// rectangle, parallel to one of its sides, and at least a short print side in from either
+// end. Across the seam the picture changes all along its length, far more than on the lines
+// beside it; a line inside one picture rarely does. Each half is then fitted again from its
+// own pixels, so neither keeps a sliver of its neighbour.
+
+#include "analysis/AutoDetectSteps.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace AutoDetect::detail {
+
+namespace {
+
+// A print's shortest side is 2.5 inches; a seam leaves at least this much on either side.
+constexpr double minPartInches = 2.2;
+// The step across the seam against the lines a few pixels to either side.
+constexpr double minSeamContrast = 2.5;
+constexpr double minSeamStep = 6.0;
+constexpr int maxSeamDepth = 3;
+// A notch in the outline where the seam meets it, and what a seam without one must show.
+constexpr double notchInches = 0.1;
+constexpr double clearSeamContrast = 7.5;
+constexpr double clearSeamStep = 20.0;
+constexpr double clearSeamStepping = 0.75;
+// Or a seam that steps evenly along its whole length.
+constexpr double evenSeamContrast = 5.0;
+constexpr double evenSeamStep = 40.0;
+constexpr double evenSeamStepping = 0.95;
+constexpr double clearPartInches = 2.4;
+
+double medianOf(std::vector<double>& v)
+{
+    if (v.empty()) return 0;
+    const auto mid = v.begin() + std::ptrdiff_t(v.size() / 2);
+    std::nth_element(v.begin(), mid, v.end());
+    return *mid;
+}
+
+}  // namespace
+
+std::optional<AxisSeam> findAxisSeam(const OrientedRect& rect, const WorkingBitmap& bitmap, double pxPerIn)
+{
+    const double c = std::cos(rect.angle);
+    const double s = std::sin(rect.angle);
+    const double minPart = minPartInches * pxPerIn;
+    std::optional<AxisSeam> best;
+    double bestContrast = 0;
+    for (int axis = 0; axis < 2; ++axis) {
+        // Lines across the rectangle at offset o along `n`, running along `t`.
+        const double extent = axis == 0 ? rect.width : rect.height;
+        const double span = axis == 0 ? rect.height : rect.width;
+        if (extent < 2 * minPart) continue;
+        const double nx = axis == 0 ? c : -s, ny = axis == 0 ? s : c;
+        const double tx = -ny, ty = nx;
+        const int along = std::clamp(roundToInt(span * 0.9), 8, 400);
+        const int lo = int(std::floor(-extent / 2 + minPart)) - 12;
+        const int hi = int(std::ceil(extent / 2 - minPart)) + 12;
+        std::vector<double> score;
+        score.reserve(size_t(hi - lo + 1));
+        for (int o = lo; o <= hi; ++o) {
+            double sum = 0;
+            for (int k = 0; k < along; ++k) {
+                const double t = (double(k) / (along - 1) - 0.5) * span * 0.9;
+                const double x = rect.cx + nx * o + tx * t;
+                const double y = rect.cy + ny * o + ty * t;
+                sum += std::abs(luminanceAt(bitmap, x + nx, y + ny) - luminanceAt(bitmap, x - nx, y - ny));
+            }
+            score.push_back(sum / along);
+        }
+        for (int o = lo + 12; o <= hi - 12; ++o) {
+            const double here = score[size_t(o - lo)];
+            if (here < minSeamStep) continue;
+            std::vector<double> beside;
+            for (int d = 4; d <= 12; ++d) {
+                beside.push_back(score[size_t(o - d - lo)]);
+                beside.push_back(score[size_t(o + d - lo)]);
+            }
+            const double contrast = here / std::max(1.0, medianOf(beside));
+            if (contrast >= minSeamContrast && contrast > bestContrast) {
+                bestContrast = contrast;
+                best = AxisSeam{axis, double(o), here, contrast, 0, 0};
+            }
+        }
+    }
+    if (best) measureSeam(*best, rect, bitmap);
+    return best;
+}
+
+void measureSeam(AxisSeam& seam, const OrientedRect& rect, const WorkingBitmap& bitmap)
+{
+    // Along eight stretches of the seam: the level step between bands a few pixels either
+    // side, and whether the stretch steps at all.
+    const double c = std::cos(rect.angle), s = std::sin(rect.angle);
+    const double nx = seam.axis == 0 ? c : -s, ny = seam.axis == 0 ? s : c;
+    const double tx = -ny, ty = nx;
+    const double span = seam.axis == 0 ? rect.height : rect.width;
+    constexpr int stretches = 8;
+    const int along = std::clamp(roundToInt(span * 0.9), 16, 400);
+    double sharp[stretches] = {}, wide[stretches] = {};
+    int counts[stretches] = {};
+    for (int k = 0; k < along; ++k) {
+        const double t = (double(k) / (along - 1) - 0.5) * span * 0.9;
+        const double x = rect.cx + nx * seam.offset + tx * t;
+        const double y = rect.cy + ny * seam.offset + ty * t;
+        double before = 0, after = 0;
+        for (int d = 2; d <= 6; ++d) {
+            before += luminanceAt(bitmap, x - nx * d, y - ny * d);
+            after += luminanceAt(bitmap, x + nx * d, y + ny * d);
+        }
+        const int i = std::min(stretches - 1, k * stretches / along);
+        sharp[i] += std::abs(luminanceAt(bitmap, x + nx, y + ny) - luminanceAt(bitmap, x - nx, y - ny));
+        wide[i] += std::abs(after - before) / 5;
+        ++counts[i];
+    }
+    double wideSum = 0, sharpSum = 0;
+    int stepping = 0;
+    for (int i = 0; i < stretches; ++i) {
+        if (!counts[i]) continue;
+        wideSum += wide[i];
+        sharpSum += sharp[i];
+        if (sharp[i] / counts[i] >= 0.35 * seam.step) ++stepping;
+    }
+    seam.wideShare = sharpSum > 0 ? wideSum / sharpSum : 0;
+    seam.stepping = double(stepping) / stretches;
+}
+
+std::optional<OrientedRect> fitPixels(const std::vector<QPointF>& pixels, const std::vector<QPointF>& boundary)
+{
+    if (pixels.size() < 13) return std::nullopt;
+    const std::vector<QPointF> hull = convexHull(boundary.empty() ? pixels : boundary);
+    if (hull.size() <= 2) return std::nullopt;
+    std::optional<OrientedRect> rect = minimumAreaRect(hull);
+    if (!rect) return std::nullopt;
+    normaliseAngle(*rect);
+    const double area = (rect->width + 1) * (rect->height + 1);
+    if (double(pixels.size()) / area < 0.62) return std::nullopt;
+    refineTiltFromBoundary(*rect, boundary);
+    return rect;
+}
+
+std::vector<OrientedRect> splitAtSeams(const OrientedRect& rect, const PixelBox& box,
+                                       const std::vector<std::int32_t>& labels, const WorkingBitmap& bitmap,
+                                       double pxPerIn)
+{
+    // A half-plane a piece keeps: nx·x + ny·y ≥ d.
+    struct Cut {
+        double nx = 0;
+        double ny = 0;
+        double d = 0;
+    };
+    struct Piece {
+        OrientedRect rect;
+        std::vector<Cut> cuts;
+        int depth = 0;
+    };
+    std::vector<OrientedRect> done;
+    std::vector<Piece> work{{rect, {}, 0}};
+    const int w = bitmap.width;
+    while (!work.empty()) {
+        Piece piece = std::move(work.back());
+        work.pop_back();
+        const std::optional<AxisSeam> seam =
+            piece.depth < maxSeamDepth ? findAxisSeam(piece.rect, bitmap, pxPerIn) : std::nullopt;
+        if (!seam) {
+            done.push_back(piece.rect);
+            continue;
+        }
+        const double c = std::cos(piece.rect.angle), s = std::sin(piece.rect.angle);
+        const double nx = seam->axis == 0 ? c : -s, ny = seam->axis == 0 ? s : c;
+        const double d = nx * piece.rect.cx + ny * piece.rect.cy + seam->offset;
+
+        // The blob's pixels in this piece on each side of the seam (0 before it, 1 after), and
+        // the outline of each side.
+        auto sideOf = [&](int x, int y) -> int {
+            if (x < box.minX || x > box.maxX || y < box.minY || y > box.maxY) return -1;
+            if (labels[size_t(y) * w + x] != box.label) return -1;
+            for (const Cut& cut : piece.cuts)
+                if (cut.nx * x + cut.ny * y < cut.d) return -1;
+            return nx * x + ny * y >= d ? 1 : 0;
+        };
+        std::vector<QPointF> pixels[2], outline[2];
+        for (int y = box.minY; y <= box.maxY; ++y)
+            for (int x = box.minX; x <= box.maxX; ++x) {
+                const int side = sideOf(x, y);
+                if (side < 0) continue;
+                pixels[side].emplace_back(x, y);
+                if (sideOf(x - 1, y) != side || sideOf(x + 1, y) != side || sideOf(x, y - 1) != side ||
+                    sideOf(x, y + 1) != side)
+                    outline[side].emplace_back(x, y);
+            }
+        std::optional<OrientedRect> parts[2];
+        bool ok = true;
+        for (int side = 0; side < 2 && ok; ++side) {
+            parts[side] = fitPixels(pixels[side], outline[side]);
+            ok = parts[side] && std::min(parts[side]->width, parts[side]->height) >= minPartInches * pxPerIn * 0.9;
+        }
+        if (ok) {
+            // Prints offset along the seam leave a notch in the outline: strong evidence of two.
+            // Without one the seam itself must be clear: a sharp step between two different
+            // levels (not a thin line in one picture) along the seam's whole length.
+            const double tx = -ny, ty = nx;
+            auto tangentBounds = [&](const OrientedRect& r) {
+                double lo = 1e18, hi = -1e18;
+                for (int k = 0; k < 4; ++k) {
+                    const double u = (k & 1 ? 0.5 : -0.5) * r.width, v = (k & 2 ? 0.5 : -0.5) * r.height;
+                    const double cr = std::cos(r.angle), sr = std::sin(r.angle);
+                    const double x = r.cx + u * cr - v * sr, y = r.cy + u * sr + v * cr;
+                    lo = std::min(lo, tx * x + ty * y);
+                    hi = std::max(hi, tx * x + ty * y);
+                }
+                return std::pair{lo, hi};
+            };
+            const auto [lo0, hi0] = tangentBounds(*parts[0]);
+            const auto [lo1, hi1] = tangentBounds(*parts[1]);
+            const bool notch = std::max(std::abs(lo0 - lo1), std::abs(hi0 - hi1)) >= notchInches * pxPerIn;
+            const bool clearStep = (seam->contrast >= clearSeamContrast && seam->step >= clearSeamStep &&
+                                    seam->stepping >= clearSeamStepping) ||
+                                   (seam->contrast >= evenSeamContrast && seam->step >= evenSeamStep &&
+                                    seam->stepping >= evenSeamStepping);
+            const bool clear = clearStep && std::min({parts[0]->width, parts[0]->height, parts[1]->width,
+                                                      parts[1]->height}) >= clearPartInches * pxPerIn;
+            ok = notch || clear;
+        }
+        if (!ok) {
+            done.push_back(piece.rect);
+            continue;
+        }
+        for (int side = 0; side < 2; ++side) {
+            Piece next{*parts[side], piece.cuts, piece.depth + 1};
+            next.cuts.push_back(side ? Cut{nx, ny, d} : Cut{-nx, -ny, -d});
+            work.push_back(std::move(next));
+        }
+    }
+    return done;
+}
+
+}  // namespace AutoDetect::detail
