@@ -45,7 +45,6 @@ Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerIn
 {
     const int w = bitmap.width;
     const int h = bitmap.height;
-    const double minPx = std::min(pxPerInX, pxPerInY);
 
     Flood flood;
     {
@@ -65,31 +64,7 @@ Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerIn
             }
         }
     }
-    Mask mask = std::move(flood.background);
-
-    const int r = std::max(1, roundToInt(minPx * 0.035));
-    dilate(mask, w, h, r);
-    erode(mask, w, h, r);
-    for (auto& m : mask) m = m ? 0 : 1;
-
-    const int marginX = std::min(std::max(1, roundToInt(pxPerInX * 0.06)), w / 2);
-    const int marginY = std::min(std::max(1, roundToInt(pxPerInY * 0.06)), h / 2);
-    for (int y = 0; y < h; ++y) {
-        std::uint8_t* row = mask.data() + size_t(y) * w;
-        if (y < marginY || y >= h - marginY) {
-            std::fill(row, row + w, 0);
-            continue;
-        }
-        std::fill(row, row + marginX, 0);
-        std::fill(row + w - marginX, row + w, 0);
-    }
-
-    const int r2 = std::max(1, roundToInt(minPx * 0.03));
-    erode(mask, w, h, r2);
-    dilate(mask, w, h, r2);
-    const int r3 = std::max(1, roundToInt(minPx * 0.02));
-    dilate(mask, w, h, r3);
-    erode(mask, w, h, r3);
+    Mask mask = foregroundOf(std::move(flood.background), w, h, pxPerInX, pxPerInY);
     if (hook) showMask(hook, mask, w, h, "mask");
     return mask;
 }
@@ -103,13 +78,22 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
     const int h = bitmap.height;
     BackgroundEstimate lid;
     const Mask mask = foregroundMask(bitmap, pxPerInX, pxPerInY, hook, lid);
+    // The paper flood runs at half size: it only has to find the prints' outlines roughly,
+    // as every side is snapped on the full bitmap afterwards.
+    std::optional<WorkingBitmap> half;
+    std::optional<Mask> paper;
+    if (pipeline == Pipeline::full) {
+        half = halfBitmap(bitmap);
+        if (half) paper = paperMask(*half, lid, pxPerInX / 2, pxPerInY / 2);
+        if (paper && hook) showMask(hook, *paper, half->width, half->height, "paper");
+    }
     bitmap.pixels = QImage();  // only the luminance is needed from here on
     const float lidLuminance = 0.299f * float(lid.color.r) + 0.587f * float(lid.color.g) + 0.114f * float(lid.color.b);
     const double pxPerIn = std::sqrt(pxPerInX * pxPerInY);
 
     const int minArea = std::max(60, roundToInt(pxPerInX * pxPerInY * 0.06));
     const Components components = labelComponents(mask, w, h, minArea);
-    if (components.boxes.empty()) return std::nullopt;
+    if (components.boxes.empty() && pipeline == Pipeline::core) return std::nullopt;
 
     std::vector<ScanRegion> regions;
     if (pipeline == Pipeline::core) {
@@ -124,17 +108,40 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
 
     // The full detector fits each blob whole and splits it along seams parallel to its own
     // sides; only a blob too ragged to fit whole goes through the straight-row split first.
-    std::vector<SnappedRect> snapped;
-    for (const PixelBox& blob : components.boxes) {
-        std::vector<PixelBox> boxes{blob};
-        std::optional<OrientedRect> whole = fitRectangle(blob, mask, components.labels, w, h);
-        if (!whole) boxes = splitBox(blob, bitmap, pxPerInX, pxPerInY, 0);
-        for (const PixelBox& box : boxes) {
-            const std::optional<OrientedRect> rect = whole ? whole : fitRectangle(box, mask, components.labels, w, h);
-            if (!rect) continue;
-            for (const OrientedRect& part : splitAtSeams(*rect, box, components.labels, bitmap, pxPerIn))
-                snapped.push_back(snapSides(part, bitmap, pxPerIn, lidLuminance));
+    auto rectangles = [](const WorkingBitmap& image, const Mask& foreground, const Components& blobs, double sx,
+                         double sy) {
+        std::vector<OrientedRect> out;
+        const int iw = image.width, ih = image.height;
+        for (const PixelBox& blob : blobs.boxes) {
+            std::vector<PixelBox> boxes{blob};
+            const std::optional<OrientedRect> whole = fitRectangle(blob, foreground, blobs.labels, iw, ih);
+            if (!whole) boxes = splitBox(blob, image, sx, sy, 0);
+            for (const PixelBox& box : boxes) {
+                const std::optional<OrientedRect> rect = whole ? whole : fitRectangle(box, foreground, blobs.labels, iw, ih);
+                if (!rect) continue;
+                const std::vector<OrientedRect> parts = splitAtSeams(*rect, box, blobs.labels, image, std::sqrt(sx * sy));
+                out.insert(out.end(), parts.begin(), parts.end());
+            }
         }
+        return out;
+    };
+    std::vector<SnappedRect> snapped;
+    std::vector<OrientedRect> found = rectangles(bitmap, mask, components, pxPerInX, pxPerInY);
+    for (const OrientedRect& rect : found) snapped.push_back(snapSides(rect, bitmap, pxPerIn, lidLuminance));
+    if (paper) {
+        const int paperMinArea = std::max(15, minArea / 4);
+        std::vector<SnappedRect> sheets;
+        for (OrientedRect rect : rectangles(*half, *paper, labelComponents(*paper, half->width, half->height, paperMinArea),
+                                            pxPerInX / 2, pxPerInY / 2)) {
+            // Half-size pixel j covers full pixels 2j and 2j + 1.
+            rect = {rect.cx * 2 + 0.5, rect.cy * 2 + 0.5, rect.width * 2, rect.height * 2, rect.angle};
+            // A print both floods found alike needs no second look.
+            const bool known = std::any_of(found.begin(), found.end(), [&](const OrientedRect& f) {
+                return shareInside(f, rect) >= 0.95 && shareInside(rect, f) >= 0.95;
+            });
+            if (!known) sheets.push_back(snapSides(rect, bitmap, pxPerIn, lidLuminance));
+        }
+        snapped = mergePaper(std::move(snapped), sheets);
     }
     for (const OrientedRect& rect : withBorders(snapped))
         if (std::optional<ScanRegion> region = toRegion(rect, pxPerInX, pxPerInY)) regions.push_back(std::move(*region));

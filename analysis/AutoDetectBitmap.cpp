@@ -134,6 +134,22 @@ std::optional<WorkingBitmap> makeWorkingBitmap(const QImage& image)
     return bitmap;
 }
 
+std::optional<WorkingBitmap> halfBitmap(const WorkingBitmap& bitmap)
+{
+    if (bitmap.width < 2 || bitmap.height < 2 || bitmap.pixels.isNull()) return std::nullopt;
+    QImage pixels = halve(bitmap.pixels);
+    if (pixels.isNull() || pixels.bytesPerLine() != qsizetype(pixels.width()) * 4) return std::nullopt;
+    WorkingBitmap half;
+    half.width = pixels.width();
+    half.height = pixels.height();
+    half.pixels = std::move(pixels);
+    half.luminance.resize(size_t(half.width) * half.height);
+    const QRgb* p = half.argb();
+    for (size_t i = 0, n = half.luminance.size(); i < n; ++i)
+        half.luminance[i] = 0.299f * float(qRed(p[i])) + 0.587f * float(qGreen(p[i])) + 0.114f * float(qBlue(p[i]));
+    return half;
+}
+
 std::vector<float> gradientPlane(const WorkingBitmap& bitmap)
 {
     const int w = bitmap.width;

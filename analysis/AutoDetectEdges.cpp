@@ -64,7 +64,7 @@ SideProfile profileAcross(const WorkingBitmap& bitmap, const OrientedRect& rect,
     SideProfile profile;
     profile.from = from;
     const int count = std::max(0, int(std::floor((to - from) / sampleStep)) + 1);
-    const int along = std::clamp(roundToInt(f.length * 0.7), 8, 160);
+    const int along = std::clamp(roundToInt(f.length * 0.35), 8, 64);
     std::vector<float> first, second, all;
     first.reserve(size_t(along));
     second.reserve(size_t(along));
@@ -151,7 +151,9 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
     const double near = edge + 0.06 * pxPerIn;
     const double far = edge + 0.45 * pxPerIn;
     const double last = from + double(p.size() - 1) * sampleStep;
-    const double lidDepth = std::min(0.08 * pxPerIn, last - far);
+    // The paper's shadow may darken the first few hundredths of an inch beyond the cut.
+    const double shadow = std::max(3.0, 0.06 * pxPerIn);
+    const double lidDepth = std::min(0.08 * pxPerIn, last - far - shadow);
     if (lidDepth < 3.0) return fit;
     // Paper may be brighter than the lid (a fall, often into the paper's shadow) or darker (a
     // rise, cream paper on a white lid).
@@ -192,8 +194,8 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
     constexpr double flatRange = 10.0;
     constexpr double minDrop = 3.0;
     const Span paper = span(near, *cut - 2.0);
-    const Span outside = span(*cut - 1.0, *cut + 4.0);
-    const Span lid = span(*cut + 3.0, *cut + 3.0 + lidDepth);
+    const Span outside = span(*cut - 1.0, *cut + shadow);
+    const Span lid = span(*cut + shadow, *cut + shadow + lidDepth);
     if (paper.range > flatRange || lid.range > flatRange) return fit;
     if (sign < 0 ? paper.mean - outside.low < minDrop : lid.mean - paper.mean < minDrop) return fit;
     if (std::abs(lid.mean - lidLuminance) > 30) return fit;
@@ -225,6 +227,7 @@ SnappedRect snapSides(const OrientedRect& rect, const WorkingBitmap& bitmap, dou
     double edges[4] = {0, 0, 0, 0};
     for (int side = 0; side < 4; ++side) {
         const SideFit fit = fitSide(profileAcross(bitmap, rect, side, from, to), pxPerIn, lidLuminance);
+        if (fit.snapped || fit.border) ++out.cleanSides;
         if (fit.border) {
             // The print's own edge is where the picture ends; the border lies beyond it.
             const SideFit inner = fitSide(profileAcross(bitmap, rect, side, from, 6.0), pxPerIn, lidLuminance);

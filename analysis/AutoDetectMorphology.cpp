@@ -72,4 +72,33 @@ void dilate(Mask& mask, int width, int height, int radius) { windowed<Or>(mask, 
 
 void erode(Mask& mask, int width, int height, int radius) { windowed<And>(mask, width, height, radius); }
 
+Mask foregroundOf(Mask mask, int w, int h, double pxPerInX, double pxPerInY)
+{
+    const double minPx = std::min(pxPerInX, pxPerInY);
+    const int r = std::max(1, roundToInt(minPx * 0.035));
+    dilate(mask, w, h, r);
+    erode(mask, w, h, r);
+    for (auto& m : mask) m = m ? 0 : 1;
+
+    const int marginX = std::min(std::max(1, roundToInt(pxPerInX * 0.06)), w / 2);
+    const int marginY = std::min(std::max(1, roundToInt(pxPerInY * 0.06)), h / 2);
+    for (int y = 0; y < h; ++y) {
+        std::uint8_t* row = mask.data() + size_t(y) * w;
+        if (y < marginY || y >= h - marginY) {
+            std::fill(row, row + w, 0);
+            continue;
+        }
+        std::fill(row, row + marginX, 0);
+        std::fill(row + w - marginX, row + w, 0);
+    }
+
+    const int r2 = std::max(1, roundToInt(minPx * 0.03));
+    erode(mask, w, h, r2);
+    dilate(mask, w, h, r2);
+    const int r3 = std::max(1, roundToInt(minPx * 0.02));
+    dilate(mask, w, h, r3);
+    erode(mask, w, h, r3);
+    return mask;
+}
+
 }  // namespace AutoDetect::detail

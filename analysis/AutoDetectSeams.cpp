@@ -22,6 +22,7 @@ constexpr double minPartInches = 2.2;
 constexpr double minSeamContrast = 2.5;
 constexpr double minSeamStep = 6.0;
 constexpr int maxSeamDepth = 3;
+constexpr double sliverInches = 0.06;
 // A notch in the outline where the seam meets it, and what a seam without one must show.
 constexpr double notchInches = 0.1;
 constexpr double clearSeamContrast = 7.5;
@@ -183,16 +184,26 @@ std::vector<OrientedRect> splitAtSeams(const OrientedRect& rect, const PixelBox&
                 if (cut.nx * x + cut.ny * y < cut.d) return -1;
             return nx * x + ny * y >= d ? 1 : 0;
         };
+        // Each side as a mask of the box, opened so that a sliver of the neighbour left by a
+        // seam a pixel or two off does not widen it.
+        const int bw = box.width(), bh = box.height();
+        const int sliver = std::max(1, roundToInt(pxPerIn * sliverInches));
         std::vector<QPointF> pixels[2], outline[2];
-        for (int y = box.minY; y <= box.maxY; ++y)
-            for (int x = box.minX; x <= box.maxX; ++x) {
-                const int side = sideOf(x, y);
-                if (side < 0) continue;
-                pixels[side].emplace_back(x, y);
-                if (sideOf(x - 1, y) != side || sideOf(x + 1, y) != side || sideOf(x, y - 1) != side ||
-                    sideOf(x, y + 1) != side)
-                    outline[side].emplace_back(x, y);
-            }
+        for (int side = 0; side < 2; ++side) {
+            Mask part(size_t(bw) * bh, 0);
+            for (int y = 0; y < bh; ++y)
+                for (int x = 0; x < bw; ++x) part[size_t(y) * bw + x] = sideOf(box.minX + x, box.minY + y) == side;
+            erode(part, bw, bh, sliver);
+            dilate(part, bw, bh, sliver);
+            auto on = [&](int x, int y) { return x >= 0 && y >= 0 && x < bw && y < bh && part[size_t(y) * bw + x]; };
+            for (int y = 0; y < bh; ++y)
+                for (int x = 0; x < bw; ++x) {
+                    if (!on(x, y)) continue;
+                    pixels[side].emplace_back(box.minX + x, box.minY + y);
+                    if (!on(x - 1, y) || !on(x + 1, y) || !on(x, y - 1) || !on(x, y + 1))
+                        outline[side].emplace_back(box.minX + x, box.minY + y);
+                }
+        }
         std::optional<OrientedRect> parts[2];
         bool ok = true;
         for (int side = 0; side < 2 && ok; ++side) {

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPointF>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -84,6 +85,10 @@ struct Components {
 // Scale, draw and measure the overview; nothing when the bitmap cannot be made.
 std::optional<WorkingBitmap> makeWorkingBitmap(const QImage& image);
 
+// The working bitmap at half size, each pixel the mean of a 2×2 block (an odd last row or
+// column left out); nothing for a bitmap under 2×2.
+std::optional<WorkingBitmap> halfBitmap(const WorkingBitmap& bitmap);
+
 // Colour-difference and Sobel edge strength per pixel; 0 on the outermost ring.
 std::vector<float> gradientPlane(const WorkingBitmap& bitmap);
 
@@ -100,6 +105,10 @@ Flood floodBackground(const WorkingBitmap& bitmap, const std::vector<float>& gra
 // Separable square morphology, (2r+1)² window, pixels outside the mask ignored.
 void dilate(Mask& mask, int width, int height, int radius);
 void erode(Mask& mask, int width, int height, int radius);
+
+// The foreground from a flood's background mask: the background closed, inverted, cleared
+// along the border, then opened and closed.
+Mask foregroundOf(Mask background, int width, int height, double pxPerInX, double pxPerInY);
 
 // 8-connected blobs of `mask`, grown with an explicit stack.
 Components labelComponents(const Mask& mask, int width, int height, int minArea);
@@ -205,6 +214,7 @@ void moveSide(OrientedRect& rect, int side, double offset);
 struct SnappedRect {
     OrientedRect rect;
     double border[4] = {0, 0, 0, 0};
+    int cleanSides = 0;  // sides on a clear step (the print's edge or a border's cut)
 };
 SnappedRect snapSides(const OrientedRect& rect, const WorkingBitmap& bitmap, double pxPerIn, float lidLuminance);
 
@@ -242,5 +252,40 @@ std::optional<OrientedRect> fitPixels(const std::vector<QPointF>& pixels, const 
 std::vector<OrientedRect> splitAtSeams(const OrientedRect& rect, const PixelBox& box,
                                        const std::vector<std::int32_t>& labels, const WorkingBitmap& bitmap,
                                        double pxPerIn);
+
+
+// A smooth model of the lid's colour: per channel a quadratic in the position (scaled to
+// −1..1 across the bitmap), its spread (the 90th percentile of the band's distances from it)
+// and the colour distance within which a pixel counts as lid.
+struct LidSurface {
+    int width = 1;
+    int height = 1;
+    std::array<std::array<double, 6>, 3> coef{};
+    double spread = 0;
+    double tolerance = 0;
+
+    double u(int x) const { return 2.0 * x / std::max(1, width - 1) - 1; }
+    double v(int y) const { return 2.0 * y / std::max(1, height - 1) - 1; }
+    double at(int channel, int x, int y) const;
+    double distanceSquared(const std::array<std::vector<float>, 3>& smooth, int index) const;
+};
+
+// The surface through the border band's lid-coloured pixels of the smoothed picture, refitted
+// twice without the pixels far off it; nothing with too few samples.
+std::optional<LidSurface> fitLidSurface(const std::array<std::vector<float>, 3>& smooth, int width, int height,
+                                        const BackgroundEstimate& estimate, int bandX, int bandY);
+
+// The foreground of a flood over the smoothed picture held to the lid surface (paper the
+// first flood crossed shows here), cleaned up as the first one; nothing where the lid does
+// not follow a smooth surface.
+std::optional<Mask> paperMask(const WorkingBitmap& bitmap, const BackgroundEstimate& estimate, double pxPerInX,
+                              double pxPerInY);
+
+// The share of `inner`'s area that lies inside `outer` (sampled on a grid).
+double shareInside(const OrientedRect& inner, const OrientedRect& outer);
+
+// The first detector's rectangles with what the paper flood adds: a print it missed, or one
+// whole print where the first flood leaked in and left only pieces of it.
+std::vector<SnappedRect> mergePaper(std::vector<SnappedRect> found, const std::vector<SnappedRect>& paper);
 
 }  // namespace AutoDetect::detail
