@@ -61,7 +61,8 @@ bool readsBefore(const ScanRegion& a, const ScanRegion& b);
 void sortReadingOrder(std::vector<ScanRegion>& regions);
 
 // A diagnostic observer of the masks detection builds, each byte 0 or 255: the flood's
-// passable pixels ("passable") and the final foreground ("mask"). While one is set, detection
+// passable pixels ("passable") and the final foreground ("mask"); the full detector also
+// shows the paper flood's foreground ("paper", at half size). While one is set, detection
 // also writes its background estimate to standard error. Unset by default.
 using DebugHook =
     std::function<void(std::span<const std::uint8_t> mask, int width, int height, std::string_view label)>;

@@ -65,10 +65,9 @@ SideProfile profileAcross(const WorkingBitmap& bitmap, const OrientedRect& rect,
     profile.from = from;
     const int count = std::max(0, int(std::floor((to - from) / sampleStep)) + 1);
     const int along = std::clamp(roundToInt(f.length * 0.35), 8, 64);
-    std::vector<float> first, second, all;
+    std::vector<float> first, second;
     first.reserve(size_t(along));
     second.reserve(size_t(along));
-    all.reserve(size_t(along));
     for (int i = 0; i < count; ++i) {
         const double o = from + i * sampleStep;
         first.clear();
@@ -80,11 +79,10 @@ SideProfile profileAcross(const WorkingBitmap& bitmap, const OrientedRect& rect,
             if (const std::optional<float> v = lumAt(bitmap, x, y)) (2 * k < along ? first : second).push_back(*v);
         }
         if (first.size() * 4 < size_t(along) || second.size() * 4 < size_t(along)) break;
-        all.assign(first.begin(), first.end());
-        all.insert(all.end(), second.begin(), second.end());
-        profile.whole.push_back(median(all));
-        profile.firstHalf.push_back(median(first));
-        profile.secondHalf.push_back(median(second));
+        const float a = median(first), b = median(second);
+        profile.whole.push_back((a + b) / 2);
+        profile.firstHalf.push_back(a);
+        profile.secondHalf.push_back(b);
     }
     return profile;
 }
@@ -145,6 +143,7 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
         }
     }
     fit.offset = edge;
+    fit.edge = edge;
 
     // A border's cut edge: the strongest fall further out, between a flat band of paper and
     // flat lid, seen in both halves of the side.
@@ -228,14 +227,9 @@ SnappedRect snapSides(const OrientedRect& rect, const WorkingBitmap& bitmap, dou
     for (int side = 0; side < 4; ++side) {
         const SideFit fit = fitSide(profileAcross(bitmap, rect, side, from, to), pxPerIn, lidLuminance);
         if (fit.snapped || fit.border) ++out.cleanSides;
-        if (fit.border) {
-            // The print's own edge is where the picture ends; the border lies beyond it.
-            const SideFit inner = fitSide(profileAcross(bitmap, rect, side, from, 6.0), pxPerIn, lidLuminance);
-            edges[side] = inner.offset;
-            out.border[side] = fit.offset - inner.offset;
-        } else {
-            edges[side] = fit.offset;
-        }
+        // The print's own edge is where the picture ends; a border lies beyond it.
+        edges[side] = fit.edge;
+        if (fit.border) out.border[side] = fit.offset - fit.edge;
     }
     // A side never moves in so far that the print would vanish.
     if (rect.width + edges[0] + edges[1] < rect.width * 0.5) edges[0] = edges[1] = 0;

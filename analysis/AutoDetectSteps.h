@@ -182,7 +182,7 @@ struct SideFrame {
 SideFrame sideFrame(const OrientedRect& rect, int side);
 
 // The luminance across one side, sampled every half pixel from `from` to `to` pixels outside
-// it (negative is inside): medians along the side's middle 70 %, whole and per half. The
+// it (negative is inside): medians along the side's middle 70 % per half, and their mean. The
 // profile ends early where the samples leave the bitmap.
 struct SideProfile {
     double from = 0;
@@ -201,6 +201,8 @@ double stepAt(const std::vector<float>& profile, double from, double offset);
 // near it (snapped), or a border's cut edge further out.
 struct SideFit {
     double offset = 0;
+    double edge = 0;  // the picture's own edge, where a border starts
+
     bool snapped = false;
     bool border = false;
 };

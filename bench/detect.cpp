@@ -1,6 +1,6 @@
 // Photo detection on painted overviews: a 75-dpi bed with six prints, the same bed at 300 dpi
 // (scaled down to the 1400-pixel working bitmap inside the call), and the peak memory one
-// call takes on top of its input.
+// call takes on top of its input; the full detector, then the flood-and-fit core alone.
 //
 // Memory is counted by this program's own malloc family, which forwards to glibc's and keeps
 // the bytes in use (malloc_usable_size) and their high-water mark; operator new, QImage and
@@ -93,13 +93,15 @@ const QImage& overview300()
 
 const QImage& overview(double dpi) { return dpi > 100 ? overview300() : overview75(); }
 
-void run(benchmark::State& state, double dpi)
+using Detector = std::vector<ScanRegion> (*)(const QImage&, QSizeF);
+
+void run(benchmark::State& state, double dpi, Detector detect = &AutoDetect::detect)
 {
     const QImage& image = overview(dpi);
     const QSizeF bed = BedPainter::sixPrints().bed;
     size_t found = 0;
     for (auto _ : state) {
-        const auto regions = AutoDetect::detect(image, bed);
+        const auto regions = detect(image, bed);
         found = regions.size();
         benchmark::DoNotOptimize(found);
     }
@@ -111,7 +113,7 @@ void run(benchmark::State& state, double dpi)
     const long long before = inUse.load();
     highWater.store(before);
     {
-        const auto regions = AutoDetect::detect(image, bed);
+        const auto regions = detect(image, bed);
         benchmark::DoNotOptimize(regions.size());
     }
     const double extra = double(highWater.load() - before);
@@ -121,11 +123,16 @@ void run(benchmark::State& state, double dpi)
 
 void BM_DetectSixPrints75dpi(benchmark::State& state) { run(state, 75); }
 void BM_DetectSixPrints300dpi(benchmark::State& state) { run(state, 300); }
+// The flood-and-fit core alone, for the cost of the stages the full detector adds.
+void BM_DetectCoreSixPrints75dpi(benchmark::State& state) { run(state, 75, &AutoDetect::detectCore); }
+void BM_DetectCoreSixPrints300dpi(benchmark::State& state) { run(state, 300, &AutoDetect::detectCore); }
 
 }  // namespace
 
 BENCHMARK(BM_DetectSixPrints75dpi)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_DetectSixPrints300dpi)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_DetectCoreSixPrints75dpi)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_DetectCoreSixPrints300dpi)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 int main(int argc, char** argv)
 {

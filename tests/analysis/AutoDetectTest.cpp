@@ -222,7 +222,7 @@ TEST_F(AutoDetectBeds, GreyAndTransparentOverviewsAreRead)
     expectRegionsMatch(AutoDetect::detect(colour.convertToFormat(QImage::Format_ARGB32), scene.bed), scene.prints);
 }
 
-TEST_F(AutoDetectBeds, DebugHookSeesBothMasksAsBlackAndWhite)
+TEST_F(AutoDetectBeds, DebugHookSeesEveryMaskAsBlackAndWhite)
 {
     const Scene scene = BedPainter::sixPrints();
     const QImage image = BedPainter::paint(scene);
@@ -232,12 +232,17 @@ TEST_F(AutoDetectBeds, DebugHookSeesBothMasksAsBlackAndWhite)
     bool printCentreIsForeground = false;
     AutoDetect::setDebugHook([&](std::span<const std::uint8_t> mask, int w, int h, std::string_view label) {
         labels.emplace_back(label);
-        sized = sized && w == image.width() && h == image.height() && mask.size() == size_t(w) * h;
+        // The paper flood runs at half size.
+        const int scale = label == "paper" ? 2 : 1;
+        sized = sized && w == image.width() / scale && h == image.height() / scale && mask.size() == size_t(w) * h;
         for (std::uint8_t m : mask) binary = binary && (m == 0 || m == 255);
         if (label == "mask") printCentreIsForeground = mask[size_t(142) * w + 172] == 255;  // (2.3, 1.9) in
     });
-    const auto regions = AutoDetect::detect(image, scene.bed);
+    EXPECT_EQ(AutoDetect::detectCore(image, scene.bed).size(), 6u);
     EXPECT_EQ(labels, (std::vector<std::string>{"passable", "mask"}));
+    labels.clear();
+    const auto regions = AutoDetect::detect(image, scene.bed);
+    EXPECT_EQ(labels, (std::vector<std::string>{"passable", "mask", "paper"}));
     EXPECT_TRUE(binary);
     EXPECT_TRUE(sized);
     EXPECT_TRUE(printCentreIsForeground);

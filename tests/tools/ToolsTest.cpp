@@ -123,3 +123,25 @@ TEST_F(ToolsTest, DetectPrintsOneObjectPerImageAndFlagsUnreadableOnes)
     EXPECT_EQ(regions[0].toObject()["name"].toString(), "Photo");
     EXPECT_EQ(run(BIVARA_DETECT, {"--bed", "wide", bed}).status, 2);
 }
+
+TEST_F(ToolsTest, DetectAsSpecifiedRunsTheCoreAloneForComparison)
+{
+    // A white border a few levels off the lid: the core keeps only the picture.
+    BedPainter::Scene scene;
+    BedPainter::Print print = BedPainter::print({4.2, 5.0}, {5.0, 3.5}, 0.03, QColor(70, 90, 60), QColor(150, 140, 100));
+    print.border = 0.25;
+    print.borderColor = QColor(240, 239, 236);
+    scene.prints.push_back(print);
+    const QString bed = root.filePath("bordered.png");
+    ASSERT_TRUE(BedPainter::paint(scene).save(bed));
+    auto width = [&](const QStringList& args) {
+        const ToolRun r = run(BIVARA_DETECT, args);
+        EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+        const QJsonArray regions = QJsonDocument::fromJson(r.out.toUtf8()).array()[0].toObject()["regions"].toArray();
+        return regions.size() == 1 ? regions[0].toObject()["size"].toArray()[0].toDouble() : -1.0;
+    };
+    EXPECT_NEAR(width({bed}), 5.08, 0.06);
+    const double core = width({"--as-specified", bed});
+    EXPECT_GT(core, 0);
+    EXPECT_LT(core, 4.8);
+}
