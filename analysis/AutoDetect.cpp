@@ -72,7 +72,7 @@ Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerIn
 // Rectangles of the blobs of the overview, biggest first, overlaps dropped; nothing when
 // no blob is big enough.
 std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double pxPerInX, double pxPerInY,
-                                                  const DebugHook& hook, Pipeline pipeline)
+                                                  const DebugHook& hook, Pipeline pipeline, const QImage& image)
 {
     const int w = bitmap.width;
     const int h = bitmap.height;
@@ -95,6 +95,7 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
     const Components components = labelComponents(mask, w, h, minArea);
     if (components.boxes.empty() && pipeline == Pipeline::core) return std::nullopt;
 
+
     std::vector<ScanRegion> regions;
     if (pipeline == Pipeline::core) {
         for (const PixelBox& blob : components.boxes)
@@ -109,13 +110,16 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
     // The full detector fits each blob whole and splits it along seams parallel to its own
     // sides; only a blob too ragged to fit whole goes through the straight-row split first.
     auto rectangles = [](const WorkingBitmap& image, const Mask& foreground, const Components& blobs, double sx,
-                         double sy) {
+                         double sy, bool rowSplits) {
         std::vector<OrientedRect> out;
         const int iw = image.width, ih = image.height;
         for (const PixelBox& blob : blobs.boxes) {
             std::vector<PixelBox> boxes{blob};
             const std::optional<OrientedRect> whole = fitRectangle(blob, foreground, blobs.labels, iw, ih);
-            if (!whole) boxes = splitBox(blob, image, sx, sy, 0);
+            if (!whole) {
+                if (!rowSplits) continue;
+                boxes = splitBox(blob, image, sx, sy, 0);
+            }
             for (const PixelBox& box : boxes) {
                 const std::optional<OrientedRect> rect = whole ? whole : fitRectangle(box, foreground, blobs.labels, iw, ih);
                 if (!rect) continue;
@@ -126,13 +130,25 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
         return out;
     };
     std::vector<SnappedRect> snapped;
-    std::vector<OrientedRect> found = rectangles(bitmap, mask, components, pxPerInX, pxPerInY);
+    std::vector<OrientedRect> found = rectangles(bitmap, mask, components, pxPerInX, pxPerInY, true);
     for (const OrientedRect& rect : found) snapped.push_back(snapSides(rect, bitmap, pxPerIn, lidLuminance));
+    // Where the first flood gives no print at all, the rectangle detector's finds (snapped like
+    // the flood's) come first, and the paper flood adds to them.
+    const bool none = std::none_of(snapped.begin(), snapped.end(), [&](const SnappedRect& r) {
+        return toRegion(r.rect, pxPerInX, pxPerInY).has_value();
+    });
+    if (none && paper) {
+        for (const ScanRegion& v : detectVisionRectangles(image, QSizeF(w / pxPerInX, h / pxPerInY))) {
+            const OrientedRect rect{v.center.x() * pxPerInX - 0.5, v.center.y() * pxPerInY - 0.5,
+                                    v.size.width() * pxPerInX, v.size.height() * pxPerInY, v.angle};
+            snapped.push_back(snapSides(rect, bitmap, pxPerIn, lidLuminance));
+        }
+    }
     if (paper) {
         const int paperMinArea = std::max(15, minArea / 4);
         std::vector<SnappedRect> sheets;
         for (OrientedRect rect : rectangles(*half, *paper, labelComponents(*paper, half->width, half->height, paperMinArea),
-                                            pxPerInX / 2, pxPerInY / 2)) {
+                                            pxPerInX / 2, pxPerInY / 2, false)) {
             // Half-size pixel j covers full pixels 2j and 2j + 1.
             rect = {rect.cx * 2 + 0.5, rect.cy * 2 + 0.5, rect.width * 2, rect.height * 2, rect.angle};
             // A print both floods found alike needs no second look.
@@ -174,14 +190,16 @@ std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth, P
     const DebugHook hook = debugHook();
 
     std::optional<std::vector<ScanRegion>> own;
+
     {
         std::optional<WorkingBitmap> bitmap = makeWorkingBitmap(image);
         if (!bitmap) return {};
         // Too small to hold a print's outline and the border cleared around it.
         if (bitmap->width < 3 || bitmap->height < 3) return {};
-        own = ownRegions(*bitmap, bitmap->width / bedSize.width(), bitmap->height / bedSize.height(), hook, pipeline);
+        own = ownRegions(*bitmap, bitmap->width / bedSize.width(), bitmap->height / bedSize.height(), hook, pipeline, image);
     }
     if (!own) return detectVisionRectangles(image, bedSize);
+
     std::vector<ScanRegion>& regions = *own;
 
     if (regions.empty()) return detectVisionRectangles(image, bedSize);

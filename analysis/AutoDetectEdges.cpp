@@ -140,6 +140,14 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
         if (std::abs(stepAt(p, from, *o)) >= minEdgeStep) {
             edge = *o;
             fit.snapped = true;
+            // A straight edge steps at the same place along both halves of the side; the
+            // ragged line where a flood leaked into a picture does not.
+            const int sign = stepAt(p, from, *o) < 0 ? -1 : 1;
+            fit.straight = true;
+            for (const std::vector<float>* half : {&profile.firstHalf, &profile.secondHalf}) {
+                const std::optional<double> h = steepestStep(*half, from, edge - 1.5, edge + 1.5, sign);
+                fit.straight = fit.straight && h && sign * stepAt(*half, from, *h) >= minEdgeStep;
+            }
         }
     }
     fit.offset = edge;
@@ -226,7 +234,7 @@ SnappedRect snapSides(const OrientedRect& rect, const WorkingBitmap& bitmap, dou
     double edges[4] = {0, 0, 0, 0};
     for (int side = 0; side < 4; ++side) {
         const SideFit fit = fitSide(profileAcross(bitmap, rect, side, from, to), pxPerIn, lidLuminance);
-        if (fit.snapped || fit.border) ++out.cleanSides;
+        if (fit.straight || fit.border) ++out.cleanSides;
         // The print's own edge is where the picture ends; a border lies beyond it.
         edges[side] = fit.edge;
         if (fit.border) out.border[side] = fit.offset - fit.edge;

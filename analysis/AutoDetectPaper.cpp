@@ -222,7 +222,7 @@ std::optional<Mask> paperMask(const WorkingBitmap& bitmap, const BackgroundEstim
         if (y + 1 < h) visit(x, y + 1);
     }
     // A lid the surface does not follow floods little of the bed: no evidence either way.
-    if (queue.size() < size_t(w) * h / 4) return std::nullopt;
+    if (queue.size() < size_t(w) * h / 10) return std::nullopt;
     return foregroundOf(std::move(background), w, h, pxPerInX, pxPerInY);
 }
 
@@ -244,7 +244,6 @@ std::vector<SnappedRect> mergePaper(std::vector<SnappedRect> found, const std::v
 {
     constexpr double touches = 0.1;     // more than this share of either inside the other
     constexpr double within = 0.8;      // a piece lies within the paper
-    constexpr double pieces = 0.8;      // what pieces of one print leave uncovered
     for (const SnappedRect& sheet : paper) {
         std::vector<size_t> overlapping;
         bool allWithin = true;
@@ -262,7 +261,7 @@ std::vector<SnappedRect> mergePaper(std::vector<SnappedRect> found, const std::v
         // One rectangle inside the sheet: the sheet is that print with what the first flood
         // took for lid (a border, pale paper). Several: pieces of one print only where one of
         // them lacks a clean edge; whole prints side by side each have four.
-        const bool replace = allWithin && (overlapping.size() == 1 ? covered < 0.97 : ragged && covered < pieces);
+        const bool replace = allWithin && (overlapping.size() == 1 ? covered < 0.97 : ragged);
         if (overlapping.empty()) {
             found.push_back(sheet);
         } else if (replace) {

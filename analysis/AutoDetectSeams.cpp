@@ -33,6 +33,7 @@ constexpr double evenSeamContrast = 5.0;
 constexpr double evenSeamStep = 40.0;
 constexpr double evenSeamStepping = 0.95;
 constexpr double clearPartInches = 2.4;
+constexpr double maxPartAspect = 1.6;
 
 double medianOf(std::vector<double>& v)
 {
@@ -233,8 +234,14 @@ std::vector<OrientedRect> splitAtSeams(const OrientedRect& rect, const PixelBox&
                                     seam->stepping >= clearSeamStepping) ||
                                    (seam->contrast >= evenSeamContrast && seam->step >= evenSeamStep &&
                                     seam->stepping >= evenSeamStepping);
-            const bool clear = clearStep && std::min({parts[0]->width, parts[0]->height, parts[1]->width,
-                                                      parts[1]->height}) >= clearPartInches * pxPerIn;
+            // Without a notch, each half must also have a photo's proportions (square to 3:2,
+            // a little over): a horizon a third of the way down leaves a strip that has not.
+            auto photoShaped = [](const OrientedRect& r) {
+                return std::max(r.width, r.height) <= maxPartAspect * std::min(r.width, r.height);
+            };
+            const bool clear = clearStep && photoShaped(*parts[0]) && photoShaped(*parts[1]) &&
+                               std::min({parts[0]->width, parts[0]->height, parts[1]->width, parts[1]->height}) >=
+                                   clearPartInches * pxPerIn;
             ok = notch || clear;
         }
         if (!ok) {

@@ -204,6 +204,7 @@ struct SideFit {
     double edge = 0;  // the picture's own edge, where a border starts
 
     bool snapped = false;
+    bool straight = false;  // snapped, and the step lies at the same place along both halves
     bool border = false;
 };
 SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance);
@@ -216,7 +217,7 @@ void moveSide(OrientedRect& rect, int side, double offset);
 struct SnappedRect {
     OrientedRect rect;
     double border[4] = {0, 0, 0, 0};
-    int cleanSides = 0;  // sides on a clear step (the print's edge or a border's cut)
+    int cleanSides = 0;  // sides on a straight step (the print's edge or a border's cut)
 };
 SnappedRect snapSides(const OrientedRect& rect, const WorkingBitmap& bitmap, double pxPerIn, float lidLuminance);
 
