@@ -36,6 +36,7 @@ float median(std::vector<float>& values)
 
 float luminanceAt(const WorkingBitmap& bitmap, double x, double y)
 {
+    if (!std::isfinite(x) || !std::isfinite(y)) return bitmap.lum(0, 0);
     const double cx = std::clamp(x, 0.0, double(bitmap.width - 1));
     const double cy = std::clamp(y, 0.0, double(bitmap.height - 1));
     const int x0 = int(cx), y0 = int(cy);
@@ -120,8 +121,9 @@ std::optional<double> steepestStep(const std::vector<float>& p, double from, dou
 
 double stepAt(const std::vector<float>& p, double from, double o)
 {
-    const auto i = size_t(std::lround((o - from) / sampleStep));
-    if (i < 1 || i + 1 >= p.size()) return 0;
+    const double at = std::round((o - from) / sampleStep);
+    if (!(at >= 1) || !(at + 1 < double(p.size()))) return 0;
+    const auto i = size_t(at);
     return double(p[i + 1] - p[i - 1]);
 }
 
@@ -231,6 +233,9 @@ SnappedRect snapSides(const OrientedRect& rect, const WorkingBitmap& bitmap, dou
     const double from = -6.0;
     const double to = 0.6 * pxPerIn + 2.0;
     SnappedRect out{rect, {0, 0, 0, 0}};
+    if (!std::isfinite(rect.cx) || !std::isfinite(rect.cy) || !std::isfinite(rect.angle) ||
+        !(rect.width >= 0 && rect.width < 1e6) || !(rect.height >= 0 && rect.height < 1e6))
+        return out;
     double edges[4] = {0, 0, 0, 0};
     for (int side = 0; side < 4; ++side) {
         const SideFit fit = fitSide(profileAcross(bitmap, rect, side, from, to), pxPerIn, lidLuminance);

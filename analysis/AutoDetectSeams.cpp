@@ -47,6 +47,7 @@ double medianOf(std::vector<double>& v)
 
 std::optional<AxisSeam> findAxisSeam(const OrientedRect& rect, const WorkingBitmap& bitmap, double pxPerIn)
 {
+    if (!std::isfinite(rect.cx) || !std::isfinite(rect.cy) || !std::isfinite(rect.angle)) return std::nullopt;
     const double c = std::cos(rect.angle);
     const double s = std::sin(rect.angle);
     const double minPart = minPartInches * pxPerIn;
@@ -56,7 +57,7 @@ std::optional<AxisSeam> findAxisSeam(const OrientedRect& rect, const WorkingBitm
         // Lines across the rectangle at offset o along `n`, running along `t`.
         const double extent = axis == 0 ? rect.width : rect.height;
         const double span = axis == 0 ? rect.height : rect.width;
-        if (extent < 2 * minPart) continue;
+        if (!(extent >= 2 * minPart) || !(extent < 1e6) || !(span < 1e6)) continue;
         const double nx = axis == 0 ? c : -s, ny = axis == 0 ? s : c;
         const double tx = -ny, ty = nx;
         const int along = std::clamp(roundToInt(span * 0.9), 8, 400);

@@ -251,3 +251,17 @@ TEST(DetectStagesBeds, WhiteBorderTheCoreCutsOffIsRecovered)
     EXPECT_NEAR(full[0].size.width(), 5.08, 0.06);
     EXPECT_NEAR(full[0].size.height(), 3.58, 0.06);
 }
+
+TEST(DetectStagesBeds, AHorizonAcrossOnePrintDoesNotSplitIt)
+{
+    // Dark sky above, bright ground below, the line a third of the way down and straight across
+    // the whole print: a strip of 5 × 2.3 inches is no photo.
+    Scene scene;
+    Print print = BedPainter::print({4.25, 5.85}, {5.0, 7.0}, radians(1.5), {200, 180, 150}, {215, 200, 170});
+    print.patches = {{QRectF(-2.5, -3.5, 5.0, 2.33), QColor(40, 50, 80)}};
+    scene.prints = {print};
+    const std::vector<ScanRegion> full = AutoDetect::detect(BedPainter::paint(scene), scene.bed);
+    ASSERT_EQ(full.size(), 1u);
+    EXPECT_NEAR(full[0].size.width(), 5.08, 0.06);
+    EXPECT_NEAR(full[0].size.height(), 7.08, 0.06);
+}
