@@ -5,6 +5,7 @@
 #include "analysis/AutoDetectSteps.h"
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <mutex>
 
@@ -110,10 +111,11 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
     // The full detector fits each blob whole and splits it along seams parallel to its own
     // sides; only a blob too ragged to fit whole goes through the straight-row split first.
     auto rectangles = [](const WorkingBitmap& image, const Mask& foreground, const Components& blobs, double sx,
-                         double sy, bool rowSplits) {
+                         double sy, bool rowSplits, const std::function<bool(const PixelBox&)>& known) {
         std::vector<OrientedRect> out;
         const int iw = image.width, ih = image.height;
         for (const PixelBox& blob : blobs.boxes) {
+            if (known && known(blob)) continue;
             std::vector<PixelBox> boxes{blob};
             const std::optional<OrientedRect> whole = fitRectangle(blob, foreground, blobs.labels, iw, ih);
             if (!whole) {
@@ -130,7 +132,7 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
         return out;
     };
     std::vector<SnappedRect> snapped;
-    std::vector<OrientedRect> found = rectangles(bitmap, mask, components, pxPerInX, pxPerInY, true);
+    std::vector<OrientedRect> found = rectangles(bitmap, mask, components, pxPerInX, pxPerInY, true, {});
     for (const OrientedRect& rect : found) snapped.push_back(snapSides(rect, bitmap, pxPerIn, lidLuminance));
     // Where the first flood gives no print at all, the rectangle detector's finds (snapped like
     // the flood's) come first, and the paper flood adds to them.
@@ -146,9 +148,24 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
     }
     if (paper) {
         const int paperMinArea = std::max(15, minArea / 4);
+        // A paper blob over the same pixels as a print already found needs no fitting.
+        std::vector<QRectF> bounds;
+        for (const OrientedRect& f : found) {
+            const double c = std::abs(std::cos(f.angle)), s = std::abs(std::sin(f.angle));
+            const double hw = (f.width * c + f.height * s) / 2, hh = (f.width * s + f.height * c) / 2;
+            bounds.emplace_back(QPointF(f.cx - hw, f.cy - hh), QPointF(f.cx + hw, f.cy + hh));
+        }
+        auto alreadyFound = [&](const PixelBox& blob) {
+            constexpr double slack = 4;  // full-size pixels
+            const QRectF b(QPointF(2.0 * blob.minX, 2.0 * blob.minY), QPointF(2.0 * blob.maxX + 1, 2.0 * blob.maxY + 1));
+            return std::any_of(bounds.begin(), bounds.end(), [&](const QRectF& f) {
+                return std::abs(f.left() - b.left()) <= slack && std::abs(f.right() - b.right()) <= slack &&
+                       std::abs(f.top() - b.top()) <= slack && std::abs(f.bottom() - b.bottom()) <= slack;
+            });
+        };
         std::vector<SnappedRect> sheets;
         for (OrientedRect rect : rectangles(*half, *paper, labelComponents(*paper, half->width, half->height, paperMinArea),
-                                            pxPerInX / 2, pxPerInY / 2, false)) {
+                                            pxPerInX / 2, pxPerInY / 2, false, alreadyFound)) {
             // Half-size pixel j covers full pixels 2j and 2j + 1.
             rect = {rect.cx * 2 + 0.5, rect.cy * 2 + 0.5, rect.width * 2, rect.height * 2, rect.angle};
             // A print both floods found alike needs no second look.

@@ -65,7 +65,7 @@ SideProfile profileAcross(const WorkingBitmap& bitmap, const OrientedRect& rect,
     SideProfile profile;
     profile.from = from;
     const int count = std::max(0, int(std::floor((to - from) / sampleStep)) + 1);
-    const int along = std::clamp(roundToInt(f.length * 0.35), 8, 64);
+    const int along = std::clamp(roundToInt(f.length * 0.25), 8, 40);
     std::vector<float> first, second;
     first.reserve(size_t(along));
     second.reserve(size_t(along));

@@ -21,39 +21,51 @@ constexpr double minTolerance = 7.0;     // colour distance, grey levels
 constexpr double maxTolerance = 16.0;
 constexpr double spreadFactor = 3.5;     // tolerance over the lid's own spread
 
-// One channel of the picture averaged over a (2r+1)² box, clamped at the borders: running
-// sums along rows, then down columns.
-std::vector<float> boxSmoothed(const WorkingBitmap& bitmap, int channel, int r)
+// The three channels of the picture averaged over a (2r+1)² box, clamped at the borders:
+// running sums along rows, then down columns.
+std::array<std::vector<float>, 3> boxSmoothed(const WorkingBitmap& bitmap, int r)
 {
     const int w = bitmap.width, h = bitmap.height;
     const QRgb* px = bitmap.argb();
-    const int shift = channel == 0 ? 16 : channel == 1 ? 8 : 0;
     const float scale = 1.0f / float((2 * r + 1) * (2 * r + 1));
-    std::vector<float> rows(size_t(w) * h), out(size_t(w) * h);
+    std::array<std::vector<float>, 3> out;
+    std::vector<std::int32_t> rows(size_t(w) * h * 3);
+    std::vector<std::int32_t> line(size_t(w + 2 * r) * 3);
     for (int y = 0; y < h; ++y) {
-        const QRgb* line = px + size_t(y) * w;
-        auto value = [&](int x) { return int((line[std::clamp(x, 0, w - 1)] >> shift) & 0xFF); };
-        int sum = 0;
-        for (int d = -r; d <= r; ++d) sum += value(d);
-        float* o = rows.data() + size_t(y) * w;
+        // The row with r copies of its end pixels on either side, channel-interleaved.
+        const QRgb* src = px + size_t(y) * w;
+        for (int x = -r; x < w + r; ++x) {
+            const QRgb p = src[std::clamp(x, 0, w - 1)];
+            std::int32_t* l = line.data() + size_t(x + r) * 3;
+            l[0] = qRed(p);
+            l[1] = qGreen(p);
+            l[2] = qBlue(p);
+        }
+        std::int32_t sum[3] = {0, 0, 0};
+        for (int d = 0; d < 2 * r + 1; ++d)
+            for (int c = 0; c < 3; ++c) sum[c] += line[size_t(d) * 3 + c];
+        std::int32_t* o = rows.data() + size_t(y) * w * 3;
         for (int x = 0; x < w; ++x) {
-            o[x] = float(sum);
-            sum += value(x + r + 1) - value(x - r);
+            for (int c = 0; c < 3; ++c) {
+                o[size_t(x) * 3 + c] = sum[c];
+                if (x + 1 < w) sum[c] += line[size_t(x + 2 * r + 1) * 3 + c] - line[size_t(x) * 3 + c];
+            }
         }
     }
-    std::vector<float> sum(size_t(w), 0.0f);
+    for (auto& plane : out) plane.resize(size_t(w) * h);
+    std::vector<std::int32_t> sum(size_t(w) * 3, 0);
     for (int d = -r; d <= r; ++d) {
-        const float* line = rows.data() + size_t(std::clamp(d, 0, h - 1)) * w;
-        for (int x = 0; x < w; ++x) sum[size_t(x)] += line[x];
+        const std::int32_t* l = rows.data() + size_t(std::clamp(d, 0, h - 1)) * w * 3;
+        for (size_t i = 0; i < size_t(w) * 3; ++i) sum[i] += l[i];
     }
     for (int y = 0; y < h; ++y) {
-        const float* add = rows.data() + size_t(std::clamp(y + r + 1, 0, h - 1)) * w;
-        const float* drop = rows.data() + size_t(std::clamp(y - r, 0, h - 1)) * w;
-        float* o = out.data() + size_t(y) * w;
-        for (int x = 0; x < w; ++x) {
-            o[x] = sum[size_t(x)] * scale;
-            sum[size_t(x)] += add[x] - drop[x];
-        }
+        const size_t row = size_t(y) * w;
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) out[size_t(c)][row + x] = float(sum[size_t(x) * 3 + c]) * scale;
+        if (y + 1 == h) break;
+        const std::int32_t* add = rows.data() + size_t(std::min(y + r + 1, h - 1)) * w * 3;
+        const std::int32_t* drop = rows.data() + size_t(std::max(y - r, 0)) * w * 3;
+        for (size_t i = 0; i < size_t(w) * 3; ++i) sum[i] += add[i] - drop[i];
     }
     return out;
 }
@@ -89,8 +101,8 @@ std::optional<LidSurface> fitLidSurface(const std::array<std::vector<float>, 3>&
     // Border-band pixels near the lid's colour, every other one.
     const int target[3] = {estimate.color.r, estimate.color.g, estimate.color.b};
     std::vector<int> samples;
-    for (int y = 0; y < h; y += 3)
-        for (int x = 0; x < w; x += 3) {
+    for (int y = 0; y < h; y += 4)
+        for (int x = 0; x < w; x += 4) {
             if (!(x < bandX || x >= w - bandX || y < bandY || y >= h - bandY)) continue;
             const size_t i = size_t(y) * w + x;
             bool near = true;
@@ -161,9 +173,7 @@ std::optional<Mask> paperMask(const WorkingBitmap& bitmap, const BackgroundEstim
 {
     const int w = bitmap.width, h = bitmap.height;
     if (w < 8 || h < 8 || bitmap.pixels.isNull()) return std::nullopt;
-    const std::array<std::vector<float>, 3> smooth = {boxSmoothed(bitmap, 0, smoothRadius),
-                                                      boxSmoothed(bitmap, 1, smoothRadius),
-                                                      boxSmoothed(bitmap, 2, smoothRadius)};
+    const std::array<std::vector<float>, 3> smooth = boxSmoothed(bitmap, smoothRadius);
     const int bandX = std::max(4, roundToInt(pxPerInX * 0.55));
     const int bandY = std::max(4, roundToInt(pxPerInY * 0.55));
     const std::optional<LidSurface> lid = fitLidSurface(smooth, w, h, estimate, bandX, bandY);
