@@ -20,4 +20,6 @@ fi
 cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+# SANE's test backend cancels its reader thread asynchronously and can, rarely, catch it inside
+# malloc at thread exit and hang there; a test that times out is run again.
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --repeat after-timeout:3
