@@ -4,6 +4,8 @@
 #include "analysis/AutoDetect.h"
 #include "analysis/AutoDetectSteps.h"
 
+#include <QPolygonF>
+
 #include <algorithm>
 #include <functional>
 #include <cmath>
@@ -73,7 +75,8 @@ Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerIn
 // Rectangles of the blobs of the overview, biggest first, overlaps dropped; nothing when
 // no blob is big enough.
 std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double pxPerInX, double pxPerInY,
-                                                  const DebugHook& hook, Pipeline pipeline, const QImage& image)
+                                                  const DebugHook& hook, Pipeline pipeline, const QImage& image,
+                                                  std::optional<std::vector<ScanRegion>>& vision)
 {
     const int w = bitmap.width;
     const int h = bitmap.height;
@@ -140,7 +143,8 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
         return toRegion(r.rect, pxPerInX, pxPerInY).has_value();
     });
     if (none && paper) {
-        for (const ScanRegion& v : detectVisionRectangles(image, QSizeF(w / pxPerInX, h / pxPerInY))) {
+        vision = detectVisionRectangles(image, QSizeF(w / pxPerInX, h / pxPerInY));
+        for (const ScanRegion& v : *vision) {
             const OrientedRect rect{v.center.x() * pxPerInX - 0.5, v.center.y() * pxPerInY - 0.5,
                                     v.size.width() * pxPerInX, v.size.height() * pxPerInY, v.angle};
             snapped.push_back(snapSides(rect, bitmap, pxPerIn, lidLuminance));
@@ -151,9 +155,8 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
         // A paper blob over the same pixels as a print already found needs no fitting.
         std::vector<QRectF> bounds;
         for (const OrientedRect& f : found) {
-            const double c = std::abs(std::cos(f.angle)), s = std::abs(std::sin(f.angle));
-            const double hw = (f.width * c + f.height * s) / 2, hh = (f.width * s + f.height * c) / 2;
-            bounds.emplace_back(QPointF(f.cx - hw, f.cy - hh), QPointF(f.cx + hw, f.cy + hh));
+            const std::array<QPointF, 4> c = corners(f);
+            bounds.push_back(QPolygonF(QList<QPointF>(c.begin(), c.end())).boundingRect());
         }
         auto alreadyFound = [&](const PixelBox& blob) {
             constexpr double slack = 4;  // full-size pixels
@@ -207,19 +210,19 @@ std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth, P
     const DebugHook hook = debugHook();
 
     std::optional<std::vector<ScanRegion>> own;
-
+    std::optional<std::vector<ScanRegion>> vision;  // the rectangle detector's answer, once asked
     {
         std::optional<WorkingBitmap> bitmap = makeWorkingBitmap(image);
         if (!bitmap) return {};
         // Too small to hold a print's outline and the border cleared around it.
         if (bitmap->width < 3 || bitmap->height < 3) return {};
-        own = ownRegions(*bitmap, bitmap->width / bedSize.width(), bitmap->height / bedSize.height(), hook, pipeline, image);
+        own = ownRegions(*bitmap, bitmap->width / bedSize.width(), bitmap->height / bedSize.height(), hook, pipeline, image, vision);
     }
     if (!own) return detectVisionRectangles(image, bedSize);
 
     std::vector<ScanRegion>& regions = *own;
 
-    if (regions.empty()) return detectVisionRectangles(image, bedSize);
+    if (regions.empty()) return vision ? *vision : detectVisionRectangles(image, bedSize);
 
     const double bedArea = bedSize.width() * bedSize.height();
     if (regions.size() == 1 && areaOf(regions[0]) > bedArea * largeShare) {
@@ -231,8 +234,8 @@ std::vector<ScanRegion> detect(const QImage& image, QSizeF bedSize, int depth, P
             for (const ScanRegion& r : inside) covered += areaOf(r);
             if (!inside.empty() && covered >= areaOf(regions[0]) * insideCoverShare) return inside;
         }
-        std::vector<ScanRegion> vision = detectVisionRectangles(image, bedSize);
-        if (vision.size() > 1) return vision;
+        if (!vision) vision = detectVisionRectangles(image, bedSize);
+        if (vision->size() > 1) return *vision;
         return regions;
     }
 

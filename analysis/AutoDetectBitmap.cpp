@@ -107,6 +107,14 @@ QImage drawScaled(QImage src, int w, int h)
 
 }  // namespace
 
+void measureLuminance(WorkingBitmap& bitmap)
+{
+    bitmap.luminance.resize(size_t(bitmap.width) * bitmap.height);
+    const QRgb* p = bitmap.argb();
+    for (size_t i = 0, n = bitmap.luminance.size(); i < n; ++i)
+        bitmap.luminance[i] = 0.299f * float(qRed(p[i])) + 0.587f * float(qGreen(p[i])) + 0.114f * float(qBlue(p[i]));
+}
+
 std::optional<WorkingBitmap> makeWorkingBitmap(const QImage& image)
 {
     if (image.isNull() || image.width() < 1 || image.height() < 1) return std::nullopt;
@@ -127,10 +135,7 @@ std::optional<WorkingBitmap> makeWorkingBitmap(const QImage& image)
     bitmap.width = w;
     bitmap.height = h;
     bitmap.pixels = std::move(pixels);
-    bitmap.luminance.resize(size_t(w) * h);
-    const QRgb* p = bitmap.argb();
-    for (size_t i = 0, n = bitmap.luminance.size(); i < n; ++i)
-        bitmap.luminance[i] = 0.299f * float(qRed(p[i])) + 0.587f * float(qGreen(p[i])) + 0.114f * float(qBlue(p[i]));
+    measureLuminance(bitmap);
     return bitmap;
 }
 
@@ -143,10 +148,7 @@ std::optional<WorkingBitmap> halfBitmap(const WorkingBitmap& bitmap)
     half.width = pixels.width();
     half.height = pixels.height();
     half.pixels = std::move(pixels);
-    half.luminance.resize(size_t(half.width) * half.height);
-    const QRgb* p = half.argb();
-    for (size_t i = 0, n = half.luminance.size(); i < n; ++i)
-        half.luminance[i] = 0.299f * float(qRed(p[i])) + 0.587f * float(qGreen(p[i])) + 0.114f * float(qBlue(p[i]));
+    measureLuminance(half);
     return half;
 }
 

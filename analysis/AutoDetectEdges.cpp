@@ -141,7 +141,6 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
     if (const std::optional<double> o = steepestStep(p, from, -snapReach, snapReach, 0)) {
         if (std::abs(stepAt(p, from, *o)) >= minEdgeStep) {
             edge = *o;
-            fit.snapped = true;
             // A straight edge steps at the same place along both halves of the side; the
             // ragged line where a flood leaked into a picture does not.
             const int sign = stepAt(p, from, *o) < 0 ? -1 : 1;

@@ -86,7 +86,7 @@ std::optional<AxisSeam> findAxisSeam(const OrientedRect& rect, const WorkingBitm
             const double contrast = here / std::max(1.0, medianOf(beside));
             if (contrast >= minSeamContrast && contrast > bestContrast) {
                 bestContrast = contrast;
-                best = AxisSeam{axis, double(o), here, contrast, 0, 0};
+                best = AxisSeam{axis, double(o), here, contrast, 0};
             }
         }
     }
@@ -96,39 +96,26 @@ std::optional<AxisSeam> findAxisSeam(const OrientedRect& rect, const WorkingBitm
 
 void measureSeam(AxisSeam& seam, const OrientedRect& rect, const WorkingBitmap& bitmap)
 {
-    // Along eight stretches of the seam: the level step between bands a few pixels either
-    // side, and whether the stretch steps at all.
+    // Along eight stretches of the seam: whether each steps at all.
     const double c = std::cos(rect.angle), s = std::sin(rect.angle);
     const double nx = seam.axis == 0 ? c : -s, ny = seam.axis == 0 ? s : c;
     const double tx = -ny, ty = nx;
     const double span = seam.axis == 0 ? rect.height : rect.width;
     constexpr int stretches = 8;
     const int along = std::clamp(roundToInt(span * 0.9), 16, 400);
-    double sharp[stretches] = {}, wide[stretches] = {};
+    double sharp[stretches] = {};
     int counts[stretches] = {};
     for (int k = 0; k < along; ++k) {
         const double t = (double(k) / (along - 1) - 0.5) * span * 0.9;
         const double x = rect.cx + nx * seam.offset + tx * t;
         const double y = rect.cy + ny * seam.offset + ty * t;
-        double before = 0, after = 0;
-        for (int d = 2; d <= 6; ++d) {
-            before += luminanceAt(bitmap, x - nx * d, y - ny * d);
-            after += luminanceAt(bitmap, x + nx * d, y + ny * d);
-        }
         const int i = std::min(stretches - 1, k * stretches / along);
         sharp[i] += std::abs(luminanceAt(bitmap, x + nx, y + ny) - luminanceAt(bitmap, x - nx, y - ny));
-        wide[i] += std::abs(after - before) / 5;
         ++counts[i];
     }
-    double wideSum = 0, sharpSum = 0;
     int stepping = 0;
-    for (int i = 0; i < stretches; ++i) {
-        if (!counts[i]) continue;
-        wideSum += wide[i];
-        sharpSum += sharp[i];
-        if (sharp[i] / counts[i] >= 0.35 * seam.step) ++stepping;
-    }
-    seam.wideShare = sharpSum > 0 ? wideSum / sharpSum : 0;
+    for (int i = 0; i < stretches; ++i)
+        if (counts[i] && sharp[i] / counts[i] >= 0.35 * seam.step) ++stepping;
     seam.stepping = double(stepping) / stretches;
 }
 
@@ -219,12 +206,9 @@ std::vector<OrientedRect> splitAtSeams(const OrientedRect& rect, const PixelBox&
             const double tx = -ny, ty = nx;
             auto tangentBounds = [&](const OrientedRect& r) {
                 double lo = 1e18, hi = -1e18;
-                for (int k = 0; k < 4; ++k) {
-                    const double u = (k & 1 ? 0.5 : -0.5) * r.width, v = (k & 2 ? 0.5 : -0.5) * r.height;
-                    const double cr = std::cos(r.angle), sr = std::sin(r.angle);
-                    const double x = r.cx + u * cr - v * sr, y = r.cy + u * sr + v * cr;
-                    lo = std::min(lo, tx * x + ty * y);
-                    hi = std::max(hi, tx * x + ty * y);
+                for (const QPointF& p : corners(r)) {
+                    lo = std::min(lo, tx * p.x() + ty * p.y());
+                    hi = std::max(hi, tx * p.x() + ty * p.y());
                 }
                 return std::pair{lo, hi};
             };

@@ -77,10 +77,25 @@ struct OrientedRect {
     double angle = 0;
 };
 
+// The four corners of a rotated rectangle.
+inline std::array<QPointF, 4> corners(const OrientedRect& r)
+{
+    const double c = std::cos(r.angle), s = std::sin(r.angle);
+    std::array<QPointF, 4> out;
+    for (int k = 0; k < 4; ++k) {
+        const double u = (k & 1 ? 0.5 : -0.5) * r.width, v = (k & 2 ? 0.5 : -0.5) * r.height;
+        out[size_t(k)] = QPointF(r.cx + u * c - v * s, r.cy + u * s + v * c);
+    }
+    return out;
+}
+
 struct Components {
     std::vector<PixelBox> boxes;     // area ≥ the minimum, in discovery order
     std::vector<std::int32_t> labels;  // 0 = background, else the blob's label (1, 2, …)
 };
+
+// Fills the luminance plane from the pixels.
+void measureLuminance(WorkingBitmap& bitmap);
 
 // Scale, draw and measure the overview; nothing when the bitmap cannot be made.
 std::optional<WorkingBitmap> makeWorkingBitmap(const QImage& image);
@@ -198,13 +213,12 @@ std::optional<double> steepestStep(const std::vector<float>& profile, double fro
 double stepAt(const std::vector<float>& profile, double from, double offset);
 
 // Where a side's print edge lies, in pixels outside the fitted side: the print's own edge
-// near it (snapped), or a border's cut edge further out.
+// near it, or a border's cut edge further out.
 struct SideFit {
     double offset = 0;
     double edge = 0;  // the picture's own edge, where a border starts
 
-    bool snapped = false;
-    bool straight = false;  // snapped, and the step lies at the same place along both halves
+    bool straight = false;  // on a step that lies at the same place along both halves
     bool border = false;
 };
 SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance);
@@ -236,11 +250,10 @@ struct AxisSeam {
     double offset = 0;
     double step = 0;
     double contrast = 0;
-    double wideShare = 0;  // the level step between bands either side, over the sharp step
-    double stepping = 0;   // the share of the seam's stretches that step at all
+    double stepping = 0;  // the share of the seam's stretches that step at all
 };
 
-// Fills in a seam's wide step and how evenly it steps along its length.
+// Fills in how evenly a seam steps along its length.
 void measureSeam(AxisSeam& seam, const OrientedRect& rect, const WorkingBitmap& bitmap);
 
 // The clearest seam across `rect` that leaves a print's short side on either side of it.
