@@ -36,16 +36,6 @@ TEST(AutoDetectReadingOrder, RowsTopToBottomAndLeftToRightWithinARow)
     EXPECT_TRUE(AutoDetect::readsBefore(at(1, 1.5), at(5, 1.0))) << "half an inch is still one row";
 }
 
-TEST(AutoDetectReadingOrder, EqualPlacesKeepTheirOrder)
-{
-    std::vector<ScanRegion> rs{at(3, 3), at(3, 3), at(1, 3), at(3, 3)};
-    const QUuid first = rs[0].id, second = rs[1].id, fourth = rs[3].id;
-    AutoDetect::sortReadingOrder(rs);
-    EXPECT_EQ(rs[1].id, first);
-    EXPECT_EQ(rs[2].id, second);
-    EXPECT_EQ(rs[3].id, fourth);
-}
-
 TEST(AutoDetectReadingOrder, AgreesWithStableSortWhereConsistentAndStaysSafeWhereNot)
 {
     std::mt19937 rng(11);

@@ -77,14 +77,6 @@ TEST(DetectStagesSides, FindsAWhiteBordersCutEdgeBeyondThePicture)
     EXPECT_NEAR(grown[0].cx, 199.5, 0.6);
 }
 
-TEST(DetectStagesSides, ASideWithoutAnyEdgeStaysWhereItWas)
-{
-    const WorkingBitmap flat = plane(400, 400, [](int, int) { return 220.0f; });
-    const SnappedRect s = snapSides(floodFit(), flat, 75, 220);
-    EXPECT_DOUBLE_EQ(s.rect.width, 203);
-    EXPECT_EQ(s.cleanSides, 0);
-}
-
 TEST(DetectStagesSides, ABorderNeverReachesOverAnotherPrint)
 {
     SnappedRect left{{100, 100, 100, 100, 0}, {20, 20, 20, 20}, 4};
@@ -96,18 +88,6 @@ TEST(DetectStagesSides, ABorderNeverReachesOverAnotherPrint)
     EXPECT_NEAR(out[0].height, 140, 1e-9);
     EXPECT_NEAR(out[0].cx, 90, 1e-9);
     EXPECT_NEAR(out[1].width, 50, 1e-9);
-}
-
-TEST(DetectStagesSides, MovingASideKeepsTheOppositeOneInPlace)
-{
-    OrientedRect r{50, 50, 40, 20, radians(30)};
-    const SideFrame before = sideFrame(r, 1);
-    const double leftX = r.cx + before.nx * before.half, leftY = r.cy + before.ny * before.half;
-    moveSide(r, 0, 6);
-    const SideFrame after = sideFrame(r, 1);
-    EXPECT_NEAR(r.width, 46, 1e-9);
-    EXPECT_NEAR(r.cx + after.nx * after.half, leftX, 1e-9);
-    EXPECT_NEAR(r.cy + after.ny * after.half, leftY, 1e-9);
 }
 
 TEST(DetectStagesSeams, FindsTheSeamBetweenTwoPicturesButNotInsideAFlatOne)
@@ -125,13 +105,6 @@ TEST(DetectStagesSeams, FindsTheSeamBetweenTwoPicturesButNotInsideAFlatOne)
 
     const WorkingBitmap one = plane(480, 260, [](int x, int y) { return 120.0f + float((x * 5 + y * 3) % 13); });
     EXPECT_FALSE(findAxisSeam(both, one, 75));
-}
-
-TEST(DetectStagesSeams, NoSeamIsLookedForNearerThanAPrintsShortSide)
-{
-    // The step lies 1.5 inches from the left side: no print is that narrow.
-    const WorkingBitmap b = plane(480, 260, [](int x, int) { return x < 152 ? 60.0f : 180.0f; });
-    EXPECT_FALSE(findAxisSeam({239.5, 129.5, 400, 200, 0}, b, 75));
 }
 
 TEST(DetectStagesPaper, TheLidSurfaceFollowsAGradientAndVignetting)

@@ -100,17 +100,6 @@ TEST(AutoDetectBlobs, LargeBlobNeedsNoRecursion)
     EXPECT_EQ(c.boxes[0].area, w * h);
 }
 
-TEST(AutoDetectBackground, FlatLidGivesItsColourAndTheNarrowestTolerance)
-{
-    QImage image(200, 100, QImage::Format_RGB32);
-    image.fill(QColor(230, 228, 220));
-    const WorkingBitmap b = bitmapOf(image);
-    const std::vector<float> g = gradientPlane(b);
-    const BackgroundEstimate e = backgroundColor(b, g, 10, 10);
-    EXPECT_EQ(e.color, (RGB{230, 228, 220}));
-    EXPECT_EQ(e.colorTolerance, 42);
-}
-
 TEST(AutoDetectBackground, BandDecidesAndNoisyBandFallsBackToLightGrey)
 {
     QImage image(100, 100, QImage::Format_RGB32);
@@ -172,15 +161,6 @@ TEST(AutoDetectSplit, TouchingPrintsSplitAtTheSeamOnly)
     EXPECT_EQ(splitBox(box, b, 20, 20, 0), std::vector<PixelBox>{box});
 }
 
-TEST(AutoDetectFit, HullDropsInnerAndCollinearPoints)
-{
-    std::vector<QPointF> pts;
-    for (int y = 0; y <= 4; ++y)
-        for (int x = 0; x <= 4; ++x) pts.emplace_back(x, y);
-    const auto hull = convexHull(pts);
-    EXPECT_EQ(hull, (std::vector<QPointF>{{0, 0}, {4, 0}, {4, 4}, {0, 4}}));
-}
-
 TEST(AutoDetectFit, TurnedRectangleIsRecoveredFromItsPixels)
 {
     const int w = 300, h = 240;
@@ -230,48 +210,4 @@ TEST(AutoDetectFit, TrimmedSlopeIgnoresOutliersAndNeedsSpan)
     EXPECT_FALSE(trimmedSlope(pts, 80).has_value()) << "the points span less than asked";
     EXPECT_FALSE(trimmedSlope({}, 0).has_value());
     EXPECT_FALSE(fitLine({{0, 0}, {1, 1}, {2, 2}}).has_value()) << "fewer than 8 points";
-}
-
-TEST(AutoDetectFit, RegionsGetTheMarginAndPassTheSizeFilters)
-{
-    const auto r = toRegion({99.5, 49.5, 150, 75, 0.002}, 75, 75);
-    ASSERT_TRUE(r.has_value());
-    EXPECT_DOUBLE_EQ(r->center.x(), 100.0 / 75);
-    EXPECT_DOUBLE_EQ(r->center.y(), 50.0 / 75);
-    EXPECT_DOUBLE_EQ(r->size.width(), 2.0 + 0.08);
-    EXPECT_DOUBLE_EQ(r->size.height(), 1.0 + 0.08);
-    EXPECT_EQ(r->angle, 0.0);
-    EXPECT_EQ(r->name, "Photo");
-    EXPECT_DOUBLE_EQ(toRegion({100, 50, 150, 75, -0.003}, 75, 75)->angle, -0.003);
-
-    EXPECT_FALSE(toRegion({100, 100, 20, 300, 0}, 75, 75).has_value()) << "narrower than half an inch";
-    EXPECT_FALSE(toRegion({100, 100, 40, 40, 0}, 75, 75).has_value()) << "under 0.6 square inches";
-    EXPECT_FALSE(toRegion({100, 100, 500, 60, 0}, 75, 75).has_value()) << "more than 7:1";
-    EXPECT_TRUE(toRegion({100, 100, 420, 60, 0}, 75, 75).has_value());
-}
-
-TEST(AutoDetectBitmap, LongSideIsCappedAndSmallImagesKeepTheirSize)
-{
-    QImage big(2800, 700, QImage::Format_RGB32);
-    big.fill(QColor(10, 100, 200));
-    const WorkingBitmap b = bitmapOf(big);
-    EXPECT_EQ(b.width, 1400);
-    EXPECT_EQ(b.height, 350);
-    EXPECT_NEAR(b.lum(7, 7), 0.299 * 10 + 0.587 * 100 + 0.114 * 200, 0.01);
-    const WorkingBitmap s = bitmapOf(QImage(638, 878, QImage::Format_RGB32));
-    EXPECT_EQ(s.width, 638);
-    EXPECT_EQ(s.height, 878);
-
-    // Gradient: zero on the outer ring, the colour step inside.
-    QImage step(10, 10, QImage::Format_RGB32);
-    step.fill(QColor(0, 0, 0));
-    for (int y = 0; y < 10; ++y)
-        for (int x = 5; x < 10; ++x) step.setPixelColor(x, y, QColor(30, 30, 30));
-    const WorkingBitmap sb = bitmapOf(step);
-    const auto g = gradientPlane(sb);
-    EXPECT_EQ(g[size_t(5) * 10 + 0], 0.0f);
-    EXPECT_EQ(g[size_t(5) * 10 + 9], 0.0f);
-    // Sobel: 4·30 = 120 across the step, a quarter of it is 30; colour: 90 / 3 · 0.7 = 21.
-    EXPECT_NEAR(g[size_t(5) * 10 + 5], 30.0, 0.01);
-    EXPECT_EQ(g[size_t(5) * 10 + 2], 0.0f);
 }

@@ -156,16 +156,6 @@ TEST_F(AutoDetectBeds, TiltedNeighboursDoNotSwallowEachOther)
     expectRegionsMatch(regions, scene.prints, {0.04, 0.06, radians(0.5)});
 }
 
-TEST_F(AutoDetectBeds, WhiteBorderedPrintOnWhiteLidKeepsItsBorder)
-{
-    Scene scene;
-    Print print = BedPainter::print({4.2, 5.0}, {5.0, 3.5}, radians(2), {70, 90, 60}, {150, 140, 100});
-    print.border = 0.25;
-    scene.prints = {print};
-    const auto regions = AutoDetect::detect(BedPainter::paint(scene), scene.bed);
-    expectRegionsMatch(regions, scene.prints, {0.04, 0.06, radians(0.5)});
-}
-
 TEST_F(AutoDetectBeds, LargePrintIsNotReplacedByADetailOfItsPicture)
 {
     // A light, busy 8×10 whose picture holds one dark 3.7×2.6-inch area: looking inside it,

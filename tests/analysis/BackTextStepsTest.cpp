@@ -115,46 +115,11 @@ TEST(BackTextFilter, SingleLinesNeedConfidenceOrLength)
     EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.4, 0.3), 0.1f, 2)));
 }
 
-TEST(BackTextRegions, PaddedByATenthAllRoundUprightAndNamedNote)
-{
-    const std::vector<ScanRegion> got = AutoDetect::noteRegions({cluster(QRectF(2, 3, 1.5, 0.5))}, bed);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].name, QStringLiteral("Note"));
-    EXPECT_EQ(got[0].angle, 0);
-    EXPECT_FALSE(got[0].isBack());
-    EXPECT_FALSE(got[0].frontBase.has_value());
-    expectRectNear(bounds(got[0]), QRectF(1.9, 2.9, 1.7, 0.7), 1e-9);
-}
-
-TEST(BackTextRegions, AtTheBedsEdgesPaddedInwardsOnly)
-{
-    const std::vector<ScanRegion> got = AutoDetect::noteRegions(
-        {cluster(QRectF(0, 0, 1, 0.2)), cluster(QRectF(7.5, 11.5, 1.0, 0.2))}, bed);
-    ASSERT_EQ(got.size(), 2u);
-    expectRectNear(bounds(got[0]), QRectF(0, 0, 1.1, 0.3), 1e-9);
-    expectRectNear(bounds(got[1]), QRectF(7.4, 11.4, 1.1, 0.3), 1e-9);
-}
-
 TEST(BackTextRegions, DropsLowConfidenceWordsAndBlocksTooSmallOnTheBed)
 {
     const QSizeF narrowBed(0.15, 2.0);
     EXPECT_TRUE(AutoDetect::noteRegions({cluster(QRectF(0, 0.5, 0.13, 0.6), 0.9f)}, narrowBed).empty());
     EXPECT_TRUE(AutoDetect::noteRegions({cluster(QRectF(1, 1, 0.4, 0.3), 0.3f)}, bed).empty());
-}
-
-TEST(BackTextRegions, ComeInReadingOrder)
-{
-    // Given bottom row first and right to left; the second row's centres differ by 0.3 inch.
-    const std::vector<ScanRegion> got = AutoDetect::noteRegions(
-        {cluster(QRectF(5, 6, 2, 0.3)), cluster(QRectF(1, 6.3, 2, 0.3)), cluster(QRectF(4, 1, 2, 0.3)),
-         cluster(QRectF(1, 1.2, 2, 0.3))},
-        bed);
-    ASSERT_EQ(got.size(), 4u);
-    EXPECT_NEAR(got[0].center.x(), 2, 1e-9);
-    EXPECT_NEAR(got[1].center.x(), 5, 1e-9);
-    EXPECT_NEAR(got[2].center.x(), 2, 1e-9);
-    EXPECT_NEAR(got[3].center.x(), 6, 1e-9);
-    EXPECT_LT(got[1].center.y(), got[2].center.y());
 }
 
 TEST(BackTextRegions, DateAndPlaceFromTheRecognizerBecomeOneNote)

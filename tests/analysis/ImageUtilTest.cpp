@@ -254,17 +254,6 @@ TEST(ExtractRotated, CropPastTheEdgeKeepsItsSizeWithTransparentMargins)
     EXPECT_TRUE(samePixels(away, [] { QImage i(30, 20, QImage::Format_ARGB32_Premultiplied); i.fill(0); return i; }()));
 }
 
-TEST(ExtractRotated, SidesBelowOnePixelGiveNull)
-{
-    const QImage source = noise(50, 50, 4);
-    EXPECT_TRUE(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(0.5, 10), 0.2).isNull());
-    EXPECT_TRUE(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(10, 0.99), 0.2).isNull());
-    EXPECT_TRUE(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(-3, 10), 0.2).isNull());
-    EXPECT_TRUE(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(qQNaN(), 10), 0.2).isNull());
-    EXPECT_EQ(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(1, 1), 0.2).size(), QSize(1, 1));
-    EXPECT_EQ(ImageUtil::extractRotated(source, QPointF(25, 25), QSizeF(10.4, 2.6), 0.2).size(), QSize(10, 3));
-}
-
 TEST(ExtractRotated, EverySourceFormatGivesTheSamePixels)
 {
     const QImage rgb = noise(700, 150, 5);
@@ -328,32 +317,6 @@ TEST(ExtractRotated, LargeCropSplitAcrossThreadsMatchesRowByRow)
     }
 }
 
-TEST(ExtractRotated, CallsFromSeveralThreadsAtOnceGiveTheSameCrops)
-{
-    // Crops large enough to be shared out over the pool, from threads of their own and from
-    // the pool itself, all reading one source.
-    const QImage source = noise(1000, 800, 15);
-    const double angles[] = {0.02, -0.04, 0.3, 1.2, -2.5, 0.0};
-    std::vector<QImage> expected;
-    for (const double a : angles) expected.push_back(ImageUtil::extractRotated(source, QPointF(500.5, 400.2), QSizeF(900, 700), a));
-
-    std::vector<QImage> got(std::size(angles));
-    std::vector<std::thread> threads;
-    for (std::size_t k = 0; k < std::size(angles); ++k)
-        threads.emplace_back([&, k] { got[k] = ImageUtil::extractRotated(source, QPointF(500.5, 400.2), QSizeF(900, 700), angles[k]); });
-    std::vector<QImage> pooled(std::size(angles));
-    for (std::size_t k = 0; k < std::size(angles); ++k)
-        QThreadPool::globalInstance()->start([&, k] {
-            pooled[k] = ImageUtil::extractRotated(source, QPointF(500.5, 400.2), QSizeF(900, 700), angles[k]);
-        });
-    for (auto& t : threads) t.join();
-    QThreadPool::globalInstance()->waitForDone();
-    for (std::size_t k = 0; k < std::size(angles); ++k) {
-        EXPECT_TRUE(samePixels(got[k], expected[k])) << angles[k];
-        EXPECT_TRUE(samePixels(pooled[k], expected[k])) << angles[k];
-    }
-}
-
 // ---- composite --------------------------------------------------------------------------
 
 TEST(Composite, DrawsThePatchWhereTheInchesSay)
@@ -381,17 +344,6 @@ TEST(Composite, DrawsThePatchWhereTheInchesSay)
     EXPECT_TRUE(isRed(preview.pixel(198, 261)));
     for (const QPoint p : {QPoint(48, 200), QPoint(202, 200), QPoint(120, 148), QPoint(120, 264)})
         EXPECT_EQ(preview.pixel(p), qRgb(200, 200, 200)) << p.x() << "," << p.y();
-}
-
-TEST(Composite, NeedsAnImageAndABed)
-{
-    QImage patch(10, 10, QImage::Format_RGB32);
-    patch.fill(Qt::red);
-    QImage bedImage(85, 110, QImage::Format_RGB32);
-    bedImage.fill(Qt::white);
-    EXPECT_TRUE(ImageUtil::composite(patch, QImage(), QRectF(1, 1, 1, 1), QSizeF(8.5, 11)).isNull());
-    EXPECT_TRUE(ImageUtil::composite(patch, bedImage, QRectF(1, 1, 1, 1), QSizeF(0, 11)).isNull());
-    EXPECT_TRUE(ImageUtil::composite(patch, bedImage, QRectF(1, 1, 1, 1), QSizeF(8.5, -1)).isNull());
 }
 
 // ---- saveJPEG ---------------------------------------------------------------------------
@@ -446,15 +398,6 @@ TEST(SaveJPEG, ResolutionIsTheJfifDensityInDotsPerInch)
         EXPECT_NEAR(ImageUtil::loadCGImage(path).dotsPerMeterX() * 0.0254, dpi, 0.5);
     }
     EXPECT_EQ(image.dotsPerMeterX(), QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX());  // caller's image untouched
-}
-
-TEST(SaveJPEG, QualityChangesTheFile)
-{
-    QTemporaryDir dir;
-    const QImage image = noise(200, 200, 9);
-    ASSERT_TRUE(ImageUtil::saveJPEG(image, dir.filePath("high.jpg"), 0.95, 300));
-    ASSERT_TRUE(ImageUtil::saveJPEG(image, dir.filePath("low.jpg"), 0.3, 300));
-    EXPECT_GT(QFileInfo(dir.filePath("high.jpg")).size(), 2 * QFileInfo(dir.filePath("low.jpg")).size());
 }
 
 TEST(SaveJPEG, GrayStaysGrayAndTransparencyBecomesBlack)
@@ -692,29 +635,6 @@ TEST(SavePNG, LargeImagesInBandsStayLossless)
     EXPECT_EQ(back.dotsPerMeterY(), 11811);
     EXPECT_EQ(back.text("Scanner"), image.text("Scanner"));
     EXPECT_EQ(back.text("Note"), image.text("Note"));
-}
-
-TEST(SavePNG, CompressesScansAndFlatAreas)
-{
-    QTemporaryDir dir;
-    const QImage scan = gradient(1200, 900);
-    ASSERT_TRUE(ImageUtil::savePNG(scan, dir.filePath("scan.png")));
-    EXPECT_LT(QFileInfo(dir.filePath("scan.png")).size(), 1200 * 900 * 3 / 2);
-
-    QImage lid(1200, 900, QImage::Format_RGB32);
-    lid.fill(qRgb(255, 255, 255));
-    ASSERT_TRUE(ImageUtil::savePNG(lid, dir.filePath("lid.png")));
-    EXPECT_LT(QFileInfo(dir.filePath("lid.png")).size(), 1200 * 900 * 3 / 100);
-    EXPECT_TRUE(samePixels(ImageUtil::loadCGImage(dir.filePath("lid.png")), lid));
-}
-
-TEST(SavePNG, ColorSpaceIsKept)
-{
-    QTemporaryDir dir;
-    QImage image = gradient(40, 30);
-    image.setColorSpace(QColorSpace::AdobeRgb);
-    ASSERT_TRUE(ImageUtil::savePNG(image, dir.filePath("adobe.png")));
-    EXPECT_EQ(ImageUtil::loadCGImage(dir.filePath("adobe.png")).colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
 }
 
 // ---- loading ----------------------------------------------------------------------------

@@ -136,16 +136,6 @@ TEST_F(CycleTest, TheEarlyImageComesWhileTheScannerReturns)
     EXPECT_GT(m.overview().width(), 600);
 }
 
-TEST_F(CycleTest, WithoutAScannerThePreviewTimesOut)
-{
-    AppModel& m = start(VirtualPace::instant(), std::make_unique<EmptyBrowser>());
-    runToEnd(m.preview());
-    EXPECT_EQ(m.status(), "Preview failed: Timed out waiting for the scanner");
-    EXPECT_TRUE(saw("Connecting… (first link can take a while)"));
-    EXPECT_FALSE(m.busy());
-    EXPECT_FALSE(m.scannerBusy());
-}
-
 TEST_F(CycleTest, AScannerFaultDuringTheScanIsReportedAndWritesNothing)
 {
     AppModel& m = start();
