@@ -9,6 +9,7 @@
 #include <QCoroTask>
 
 #include "support/ReadyTask.h"
+#include "tests/support/IdleDevice.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,19 +18,6 @@
 #include <optional>
 
 namespace {
-
-class BenchDevice final : public ScannerDevice {
-public:
-    QString persistentIDString() const override { return "bench"; }
-    QString name() const override { return "Bench"; }
-    void requestOpenSession() override {}
-    void requestCloseSession() override {}
-    std::vector<int> availableFunctionalUnitTypes() const override { return {0}; }
-    FunctionalUnit& selectedFunctionalUnit() override { return unit; }
-    void requestSelectFunctionalUnit(int) override {}
-    void requestScan() override {}
-    FunctionalUnit unit;
-};
 
 class BenchBrowser final : public DeviceBrowser {
 public:
@@ -62,7 +50,7 @@ void lastBandToOnImage(benchmark::State& state)
 {
     auto* browser = new BenchBrowser;
     ICAScannerEngine engine{std::unique_ptr<DeviceBrowser>(browser)};
-    auto device = std::make_shared<BenchDevice>();
+    auto device = std::make_shared<IdleDevice>("bench", "Bench");
     device->unit.physicalSize = QSizeF(8.5, 11.7);
     device->unit.supportedResolutions = {75, 150, 300};
     browser->delegate()->didAddDevice(*browser, device, false);

@@ -45,29 +45,44 @@ struct Engine {
     Engine() { runUntilDone(engine.connect()); }
 };
 
+// How late a 5-ms timer on the main thread fires, from construction on.
+class LatenessProbe {
+public:
+    LatenessProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            lateness_ = std::max(lateness_, now - last_ - 5'000'000);
+            last_ = now;
+        });
+        clock_.start();
+        timer_.start(5);
+    }
+    void stop() { timer_.stop(); }
+    qint64 elapsedMs() const { return clock_.elapsed(); }
+    double elapsedSeconds() const { return double(clock_.nsecsElapsed()) / 1e9; }
+    double worstMs() const { return double(lateness_) / 1e6; }
+
+private:
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 lateness_ = 0;
+    QTimer timer_;
+};
+
 void mainThreadLatenessDuringScan(benchmark::State& state)
 {
     Engine e;
     QTemporaryDir dir;
     double worst = 0;
     for (auto _ : state) {
-        QElapsedTimer clock;
-        qint64 last = 0;
-        qint64 lateness = 0;
-        QTimer probe;
-        probe.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            lateness = std::max(lateness, now - last - 5'000'000);
-            last = now;
-        });
-        clock.start();
-        probe.start(5);
+        LatenessProbe probe;
         auto scan = e.engine.scanRegion(wholeBed, {600, ColorMode::color, 8}, dir.path(), "responsiveness");
         while (!scan.isReady()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         probe.stop();
-        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-        worst = std::max(worst, double(lateness) / 1e6);
+        state.SetIterationTime(probe.elapsedSeconds());
+        worst = std::max(worst, probe.worstMs());
     }
     state.counters["max_lateness_ms"] = worst;
 }
@@ -77,20 +92,10 @@ void mainThreadLatenessIdle(benchmark::State& state)
 {
     double worst = 0;
     for (auto _ : state) {
-        QElapsedTimer clock;
-        qint64 last = 0, lateness = 0;
-        QTimer probe;
-        probe.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            lateness = std::max(lateness, now - last - 5'000'000);
-            last = now;
-        });
-        clock.start();
-        probe.start(5);
-        while (clock.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-        worst = std::max(worst, double(lateness) / 1e6);
+        LatenessProbe probe;
+        while (probe.elapsedMs() < 500) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        state.SetIterationTime(probe.elapsedSeconds());
+        worst = std::max(worst, probe.worstMs());
     }
     state.counters["max_lateness_ms"] = worst;
 }

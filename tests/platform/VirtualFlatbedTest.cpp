@@ -3,6 +3,7 @@
 
 #include "platform/virtual/VirtualBrowser.h"
 #include "scanner/ICAScannerEngine.h"
+#include "support/IdleDevice.h"
 #include "support/ScriptedEngine.h"
 #include "support/TaskResults.h"
 
@@ -206,20 +207,6 @@ TEST(VirtualFlatbedFaults, buttonPressStartsAPreview)
 
 namespace {
 
-// A real scanner as far as the browser is concerned; it is never opened here.
-class RealScanner final : public ScannerDevice {
-public:
-    QString persistentIDString() const override { return "usb:real"; }
-    QString name() const override { return "Real Flatbed"; }
-    void requestOpenSession() override {}
-    void requestCloseSession() override {}
-    std::vector<int> availableFunctionalUnitTypes() const override { return {0}; }
-    FunctionalUnit& selectedFunctionalUnit() override { return unit; }
-    void requestSelectFunctionalUnit(int) override {}
-    void requestScan() override {}
-    FunctionalUnit unit;
-};
-
 // A stand-in for SANE's browser: announces one real scanner some time after it starts, then
 // says it has looked everywhere.
 class OneScannerBrowser final : public DeviceBrowser {
@@ -234,7 +221,8 @@ public:
         });
     }
     void stop() override {}
-    std::shared_ptr<RealScanner> real = std::make_shared<RealScanner>();
+    // A real scanner as far as the browser is concerned; it is never opened here.
+    std::shared_ptr<IdleDevice> real = std::make_shared<IdleDevice>("usb:real", "Real Flatbed");
 
 private:
     QObject context_;
