@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config ccache
   # Qt 6 and coroutines on its event loop
   qt6-base-dev libgl-dev qcoro-qt6-dev
   # scanners (SANE; sane-utils for the tests and benchmarks), PNG files, handwriting on the virtual bed
