@@ -3,6 +3,7 @@
 //  - file speed: scanRegion to a PNG file against `scanimage --format=png` of the same area
 //    and resolution, in the same run.
 
+#include "app/StallProbe.h"
 #include "platform/sane/SaneBrowser.h"
 #include "scanner/ICAScannerEngine.h"
 
@@ -45,39 +46,13 @@ struct Engine {
     Engine() { runUntilDone(engine.connect()); }
 };
 
-// How late a 5-ms timer on the main thread fires, from construction on.
-class LatenessProbe {
-public:
-    LatenessProbe()
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.nsecsElapsed();
-            lateness_ = std::max(lateness_, now - last_ - 5'000'000);
-            last_ = now;
-        });
-        clock_.start();
-        timer_.start(5);
-    }
-    void stop() { timer_.stop(); }
-    qint64 elapsedMs() const { return clock_.elapsed(); }
-    double elapsedSeconds() const { return double(clock_.nsecsElapsed()) / 1e9; }
-    double worstMs() const { return double(lateness_) / 1e6; }
-
-private:
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 lateness_ = 0;
-    QTimer timer_;
-};
-
 void mainThreadLatenessDuringScan(benchmark::State& state)
 {
     Engine e;
     QTemporaryDir dir;
     double worst = 0;
     for (auto _ : state) {
-        LatenessProbe probe;
+        StallProbe probe;
         auto scan = e.engine.scanRegion(wholeBed, {600, ColorMode::color, 8}, dir.path(), "responsiveness");
         while (!scan.isReady()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         probe.stop();
@@ -92,7 +67,7 @@ void mainThreadLatenessIdle(benchmark::State& state)
 {
     double worst = 0;
     for (auto _ : state) {
-        LatenessProbe probe;
+        StallProbe probe;
         while (probe.elapsedMs() < 500) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         state.SetIterationTime(probe.elapsedSeconds());
         worst = std::max(worst, probe.worstMs());
