@@ -8,12 +8,14 @@ MainWindow::MainWindow(std::unique_ptr<AppModel> appModel, QWidget* parent) : QM
     setWindowTitle(QStringLiteral("Bivara Scanner"));
     content_ = new ContentView(std::move(appModel), this);
     setCentralWidget(content_);
-    setMinimumSize(minimumSize);
-    resize(defaultSize);
+    setMinimumSize(smallestSize);
+    resize(openingSize);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     quit_ = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
-    quit_->setShortcut(QKeySequence::Quit);
+    // The desktop's own Quit keys; Ctrl+Q where the platform names none.
+    const QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    quit_->setShortcuts(quitKeys.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)} : quitKeys);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     delete_ = edit->addAction(QStringLiteral("&Delete"), this, [this] {

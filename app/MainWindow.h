@@ -14,8 +14,8 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    static constexpr QSize defaultSize{1080, 720};
-    static constexpr QSize minimumSize{940, 620};
+    static constexpr QSize openingSize{1080, 720};
+    static constexpr QSize smallestSize{940, 620};
 
     explicit MainWindow(std::unique_ptr<AppModel> model, QWidget* parent = nullptr);
 
