@@ -15,4 +15,6 @@ inline constexpr const char* checkmark = "checkmark";
 inline constexpr std::array all{preview, autoDetect, pair, checkmark};
 
 inline QIcon get(const char* name) { return QIcon::fromTheme(QString::fromLatin1(name)); }
+// The same picture in one colour, for an icon on a filled button.
+QIcon tinted(const char* name, const QColor& color);
 }  // namespace Icons

@@ -1,7 +1,7 @@
 #include "app/PairButton.h"
 
-#include "app/Icons.h"
 #include "app/Appearance.h"
+#include "app/Icons.h"
 #include "ui/Theme.h"
 
 const QString PairButton::pairHelp = QStringLiteral("Match this flipped batch to the previous scan");
@@ -9,7 +9,6 @@ const QString PairButton::cannotHelp = QStringLiteral("Scan a batch of fronts fi
 
 PairButton::PairButton(AppModel& model, QWidget* parent) : QPushButton(parent), model_(model)
 {
-    setIcon(Icons::get(Icons::pair));
     refresh();
 }
 
@@ -17,11 +16,14 @@ void PairButton::refresh()
 {
     const bool pairing = model_.pairingMode();
     const bool canPair = model_.canPair();
-    setText(pairing ? QStringLiteral("Pairing") : QStringLiteral("Pair Backs"));
-    setAccessibleName(text());
     setToolTip(pairing ? QString() : canPair ? pairHelp : cannotHelp);
     setEnabled(pairing || (!model_.busy() && canPair));
-
+    if (form_ == pairing) return;
+    form_ = pairing;
+    setText(pairing ? QStringLiteral("Pairing") : QStringLiteral("Pair Backs"));
+    setAccessibleName(text());
+    // The pairing form is filled with the accent, its label and icon in black.
+    setIcon(pairing ? Icons::tinted(Icons::pair, Qt::black) : Icons::get(Icons::pair));
     QPalette p = Appearance::palette();
     if (pairing) {
         p.setColor(QPalette::Button, Theme::accent());

@@ -8,6 +8,8 @@
 
 #include <QPushButton>
 
+#include <optional>
+
 class PairButton : public QPushButton {
     Q_OBJECT
 
@@ -22,4 +24,5 @@ public:
 
 private:
     AppModel& model_;
+    std::optional<bool> form_;  // pairing or not, as last shown
 };

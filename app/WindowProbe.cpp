@@ -15,7 +15,7 @@ namespace {
 
 class FirstPaint : public QObject {
 public:
-    using QObject::QObject;
+    explicit FirstPaint(MainWindow& window) : QObject(&window), window_(window) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
@@ -23,8 +23,8 @@ protected:
         if (event->type() != QEvent::Paint || done_) return false;
         done_ = true;
         // Reported once the whole paint pass has finished and reached the screen.
-        QTimer::singleShot(0, this, [] {
-            std::printf("first paint\n");
+        QTimer::singleShot(0, this, [this] {
+            std::printf("first paint, scanner %s\n", window_.model().info() ? "open" : "searching");
             std::fflush(stdout);
             QCoreApplication::exit(0);
         });
@@ -32,6 +32,7 @@ protected:
     }
 
 private:
+    MainWindow& window_;
     bool done_ = false;
 };
 
@@ -54,7 +55,7 @@ void saveScreenshot(MainWindow& window, const QString& file, bool scannerOpen)
 void installWindowProbes(MainWindow& window)
 {
     if (qEnvironmentVariableIsSet("BIVARA_REPORT_FIRST_PAINT"))
-        window.content()->installEventFilter(new FirstPaint(&window));
+        window.content()->installEventFilter(new FirstPaint(window));
 
     const QString file = qEnvironmentVariable("BIVARA_SCREENSHOT");
     if (file.isEmpty()) return;
