@@ -26,10 +26,8 @@
 
 namespace {
 
-QString configDir()
-{
-    return QDir::cleanPath(QFileInfo(QString::fromUtf8(__FILE__)).dir().absoluteFilePath("../tests/data/sane"));
-}
+// From the build: a compiler cache may turn __FILE__ into a relative path.
+QString configDir() { return QString::fromUtf8(BIVARA_SANE_TEST_CONFIG); }
 
 constexpr double bedInches = 200 / 25.4;
 const QRectF wholeBed(0, 0, bedInches, bedInches);

@@ -63,13 +63,27 @@ void AppModel::startDebouncedSaves(std::chrono::milliseconds quiet)
         timer->setInterval(quiet);
     }
     QObject::connect(&sessionSaveTimer_, &QTimer::timeout, this, &AppModel::saveSession);
-    QObject::connect(&baseNameSaveTimer_, &QTimer::timeout, this,
-                     [this] { preferences_->setString(Preferences::baseNameKey, baseName_); });
+    QObject::connect(&baseNameSaveTimer_, &QTimer::timeout, this, &AppModel::saveBaseName);
     QObject::connect(this, &AppModel::changed, this, [this](Property p) {
         if (p == Property::regions) sessionSaveTimer_.start();
         if (p == Property::baseName) baseNameSaveTimer_.start();
     });
 }
+
+void AppModel::flushPendingSaves()
+{
+    // A timer that is not running has nothing left to save.
+    if (sessionSaveTimer_.isActive()) {
+        sessionSaveTimer_.stop();
+        saveSession();
+    }
+    if (baseNameSaveTimer_.isActive()) {
+        baseNameSaveTimer_.stop();
+        saveBaseName();
+    }
+}
+
+void AppModel::saveBaseName() { preferences_->setString(Preferences::baseNameKey, baseName_); }
 
 // ---- published state ------------------------------------------------------------------
 

@@ -194,6 +194,9 @@ public:
     void switchOutputDir(const QString& folder);
     // The stored output folder when it still exists, else Pictures / "Bivara Scanner".
     static QString restoreOutputDir(const Preferences& preferences);
+    // Writes at once what the debounce is still holding back (the session, the base name),
+    // so that nothing is lost when the window closes within the quiet time of an edit.
+    void flushPendingSaves();
 
     // ---- flows ------------------------------------------------------------------------
     // Each returns at once and goes on as a coroutine on the main thread; the returned task
@@ -233,6 +236,7 @@ private:
         emit changed(property);
     }
     void startDebouncedSaves(std::chrono::milliseconds quiet);
+    void saveBaseName();
 
     std::unique_ptr<ScannerEngine> engine_;
     std::shared_ptr<Preferences> preferences_;

@@ -16,6 +16,10 @@ packages=(
   libopencv-imgproc-dev
   # text recognition on backs (the handwriting font only renders test backs)
   libtesseract-dev tesseract-ocr-eng fonts-dkg-handwriting
+  # the window's icons (Breeze, drawn through Qt's SVG plugins)
+  breeze-icon-theme libqt6svg6
+  # the application icon's sizes, drawn at build time; checks of the installed desktop files
+  librsvg2-bin desktop-file-utils appstream
   # a real window without a display
   xvfb xauth
 )

@@ -5,13 +5,10 @@
 // test.conf with one device, a 200 mm colour bed and 75 dpi by default).
 
 #include <QDir>
-#include <QFileInfo>
 #include <QString>
 
-inline QString saneConfigDir()
-{
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().absoluteFilePath("../data/sane");
-}
+// The folder comes from the build: a compiler cache may turn __FILE__ into a relative path.
+inline QString saneConfigDir() { return QDir(QString::fromUtf8(BIVARA_TEST_DATA_DIR)).absoluteFilePath("sane"); }
 
 // Points SANE at our configuration; must run before the first SANE backend starts.
 inline void useTestBackend()

@@ -8,7 +8,7 @@ AppModel& ModelFixture::makeModel(const std::function<void(ScriptedEngine&)>& se
     AppModelOptions options;
     options.preferences = prefs;
     options.outputDir = outputFolder();
-    options.saveDebounce = debounce;
+    options.saveDebounce = saveDebounce;
     model = std::make_unique<AppModel>(std::move(scripted), options);
     return *model;
 }

@@ -20,6 +20,9 @@ protected:
     ScriptedEngine* engine = nullptr;  // owned by the model
     std::unique_ptr<AppModel> model;
 
+    // The quiet time of the model's debounced saves; set before makeModel.
+    std::chrono::milliseconds saveDebounce = debounce;
+
     QString outputFolder() const { return root.filePath("out"); }
 
     // Builds the model; the engine can be scripted by `setUp` before start-up runs.

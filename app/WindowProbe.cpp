@@ -1,0 +1,73 @@
+#include "app/WindowProbe.h"
+
+#include "app/MainWindow.h"
+#include "app/ScannerChip.h"
+#include "app/Toolbar.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(MainWindow& window) : QObject(&window), window_(window) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint || done_) return false;
+        done_ = true;
+        // Reported once the whole paint pass has finished and reached the screen.
+        QTimer::singleShot(0, this, [this] {
+            std::printf("first paint, scanner %s\n", window_.model().info() ? "open" : "searching");
+            std::fflush(stdout);
+            QCoreApplication::exit(0);
+        });
+        return false;
+    }
+
+private:
+    MainWindow& window_;
+    bool done_ = false;
+};
+
+void saveScreenshot(MainWindow& window, const QString& file, bool scannerOpen)
+{
+    window.repaint();
+    QPixmap shot;
+    if (QScreen* screen = window.screen()) shot = screen->grabWindow(window.winId());
+    if (shot.isNull()) shot = window.grab();  // a platform without screen grabs
+    const bool saved = shot.save(file, "PNG");
+    std::printf("screenshot: %s\nscanner: %s\nstatus: %s\n", saved ? qPrintable(file) : "not saved",
+                qPrintable(ScannerChip::label(window.model())), qPrintable(window.model().status()));
+    std::fflush(stdout);
+    window.close();
+    QCoreApplication::exit(saved && scannerOpen ? 0 : 1);
+}
+
+}  // namespace
+
+void installWindowProbes(MainWindow& window)
+{
+    if (qEnvironmentVariableIsSet("BIVARA_REPORT_FIRST_PAINT"))
+        window.content()->installEventFilter(new FirstPaint(window));
+
+    const QString file = qEnvironmentVariable("BIVARA_SCREENSHOT");
+    if (file.isEmpty()) return;
+    QPointer<MainWindow> w(&window);
+    auto* giveUp = new QTimer(&window);
+    giveUp->setSingleShot(true);
+    QObject::connect(giveUp, &QTimer::timeout, &window, [w, file] { saveScreenshot(*w, file, false); });
+    giveUp->start(std::chrono::minutes(1));
+    QObject::connect(&window.model(), &AppModel::changed, &window, [w, file, giveUp](AppModel::Property p) {
+        if (p != AppModel::Property::info || !w->model().info() || !giveUp->isActive()) return;
+        giveUp->stop();
+        // A moment for the toolbar to show the scanner before the picture is taken.
+        QTimer::singleShot(500, w, [w, file] { saveScreenshot(*w, file, true); });
+    });
+}

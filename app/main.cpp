@@ -1,0 +1,3 @@
+#include "app/BivaraScannerApp.h"
+
+int main(int argc, char** argv) { return BivaraScannerApp::run(argc, argv); }

@@ -1,0 +1,51 @@
+#pragma once
+
+// A shown, active main window over a model with the scripted engine.
+
+#include "app/Appearance.h"
+#include "app/MainWindow.h"
+#include "support/ModelFixture.h"
+
+#include <QApplication>
+#include <QTest>
+
+class WindowFixture : public ModelFixture {
+protected:
+    std::unique_ptr<MainWindow> window;
+    AppModel* m = nullptr;
+
+    MainWindow& openWindow(const std::function<void(ScriptedEngine&)>& setUp = {})
+    {
+        Appearance::apply(*qApp);
+        // The test mode of the standard paths hides the system's data folders, icons included.
+        if (!QIcon::themeSearchPaths().contains("/usr/share/icons"))
+            QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << "/usr/share/icons");
+        makeModel(setUp);
+        m = model.get();
+        window = std::make_unique<MainWindow>(std::move(model));
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        return *window;
+    }
+
+    void announce(const QString& id, const QString& name)
+    {
+        engine->announce({id, name});
+        spinUntil([&] { return m->scanners().size() == engine->scannerChoices().size(); });
+    }
+
+    // A region on the bed, as drawn; returns its id.
+    QUuid addRegion(double x = 1)
+    {
+        m->addRegion(QRectF(x, 1, 2, 1.5));
+        return m->regions().back().id;
+    }
+
+    // Everything the event loop has queued, including deferred key actions.
+    static void settle()
+    {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+};
