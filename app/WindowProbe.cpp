@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ScannerChip.h"
+#include "app/StallProbe.h"
 #include "app/Toolbar.h"
 
 #include <QApplication>
@@ -54,6 +55,15 @@ void saveScreenshot(MainWindow& window, const QString& file, bool scannerOpen)
 
 void installWindowProbes(MainWindow& window)
 {
+    if (qEnvironmentVariableIsSet("BIVARA_PROBE_STALLS")) {
+        auto* probe = new StallProbe(qApp);
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, probe, [probe] {
+            probe->stop();
+            std::printf("largest main-thread stall: %.1f ms over %.1f s\n", probe->worstMs(), probe->elapsedSeconds());
+            std::fflush(stdout);
+        });
+    }
+
     if (qEnvironmentVariableIsSet("BIVARA_REPORT_FIRST_PAINT"))
         window.content()->installEventFilter(new FirstPaint(window));
 

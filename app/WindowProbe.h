@@ -6,6 +6,8 @@
 //   BIVARA_SCREENSHOT=FILE       once a scanner is open, saves the window as the screen shows it
 //                                to FILE (PNG), prints what the toolbar says, then closes the window;
 //                                the exit code is 1 when no scanner opened within a minute
+//   BIVARA_PROBE_STALLS=1        measures the main thread's longest stall (a 5-ms timer's worst
+//                                lateness) and prints it when the application quits
 // The benchmarks and the real-window test use them.
 
 class MainWindow;
