@@ -141,6 +141,11 @@ int run(const Arguments& a)
     QObject::connect(&model, &AppModel::changed, &model, [&model](AppModel::Property p) {
         if (p == AppModel::Property::status) say(model.status());
     });
+    // Another process works in this folder: refuse before the scanner is used.
+    if (model.status() == AppModel::folderInUseText) {
+        say(model.status());
+        return 1;
+    }
     model.setColorMode(a.color);
     if (a.base) model.setBaseName(*a.base);
     if (a.suffix) model.setBackSuffix(*a.suffix);
