@@ -13,11 +13,12 @@
 // refusal, 2 for bad arguments. The user's own settings are never touched.
 
 #include "core/AppModel.h"
+#include "platform/files/ScratchFolder.h"
 
 #include <QCoroTask>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QTemporaryDir>
+#include <QDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -133,9 +134,10 @@ bool failed(const QString& status)
 
 int run(const Arguments& a)
 {
-    QTemporaryDir settings;  // a store of its own: the user's preferences stay as they are
+    // A store of its own, in the process's scratch folder: the user's preferences stay as
+    // they are, and a killed run leaves nothing that the next start-up does not remove.
     AppModelOptions options;
-    options.preferences = std::make_shared<Preferences>(settings.filePath("bivara-batch.ini"));
+    options.preferences = std::make_shared<Preferences>(QDir(ScratchFolder::path()).filePath("bivara-batch.ini"));
     options.outputDir = a.out;
     AppModel model(std::move(options));
     QObject::connect(&model, &AppModel::changed, &model, [&model](AppModel::Property p) {
