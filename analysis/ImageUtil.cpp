@@ -755,9 +755,10 @@ QImage thumbnail(const QString& path, int maxPixel)
     reader.setAutoTransform(true);
     // The size as stored; turning by the orientation does not change the longest side.
     const QSize stored = reader.size();
-    // A thumbnail is decoded scaled: where the format cannot scale while decoding (JPEG
-    // decodes at down to an eighth), a file declaring a huge picture is not decoded at all.
-    const bool scales = reader.supportsOption(QImageIOHandler::ScaledSize);
+    // A thumbnail is decoded scaled. Only JPEG scales while decoding (down to an eighth);
+    // other formats (PNG among them) decode whole first, so a file declaring a huge picture
+    // is not decoded at all.
+    const bool scales = reader.format() == "jpeg";
     if (!stored.isValid()) return {};
     const qint64 decoded = scales ? qint64(stored.width() / 8 + 1) * (stored.height() / 8 + 1)
                                   : qint64(stored.width()) * stored.height();
