@@ -1,7 +1,9 @@
 #include "analysis/ImageUtil.h"
 
+#include "analysis/PngDecoder.h"
 #include "analysis/PngEncoder.h"
 #include "analysis/WorkSharing.h"
+#include "platform/files/WholeFile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -10,7 +12,6 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -502,17 +503,6 @@ void makeParentFolder(const QString& path)
     if (!parent.isEmpty()) QDir().mkpath(parent);  // a failure shows when the file is opened
 }
 
-bool writeAtomically(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 // A QImage over the same pixels, whose metadata can change without copying them.
 QImage sharedPixels(const QImage& image)
 {
@@ -542,16 +532,22 @@ void forceJfifDensity(QByteArray& jpeg, int dpi)
     p[17] = char(d & 0xFF);
 }
 
-// Large scans must load: Qt refuses images above 256 MB by default (counted at 32 bits a
-// pixel), and a 1200-dpi bed is 10200×14040. The limit is process-wide; it is raised once.
-void allowLargeImages()
+// Reads the image only when the size its file declares, read before any pixel is decoded,
+// passes `accept`. Qt's own allocation limit stays in force as well.
+template <class Accept>
+QImage readChecked(QImageReader& reader, Accept accept)
 {
-    static const bool raised = [] {
-        QImageReader::setAllocationLimit(16 * 1024);  // MB: far above any bed scan
-        return true;
-    }();
-    (void)raised;
+    reader.setAutoTransform(false);
+    const QSize declared = reader.size();
+    if (!declared.isValid() || declared.isEmpty() || !accept(declared)) return {};
+    QImage image;
+    if (!reader.read(&image)) return {};
+    return image.size() == declared ? image : QImage();
 }
+
+// The decoded size stays near what the scanner was asked for: it rounds the area to its own
+// steps, by a few pixels or a per cent at most.
+bool closeTo(int declared, int expected) { return std::abs(declared - expected) <= 16 + expected / 50; }
 
 }  // namespace
 
@@ -650,7 +646,7 @@ QImage composite(const QImage& patch, const QImage& into, QRectF areaInches, QSi
     return out;
 }
 
-bool saveJPEG(const QImage& image, const QString& to, double quality, int dpi)
+bool saveJPEG(const QImage& image, const QString& to, double quality, int dpi, WholeFile::Replace replace)
 {
     if (image.isNull()) return false;
     try {
@@ -691,7 +687,7 @@ bool saveJPEG(const QImage& image, const QString& to, double quality, int dpi)
         }
         if (dpi > 0) forceJfifDensity(bytes, dpi);
         makeParentFolder(to);
-        return writeAtomically(to, bytes);
+        return WholeFile::write(to, bytes, replace);
     } catch (...) {
         return false;
     }
@@ -701,25 +697,19 @@ bool savePNG(const QImage& image, const QString& to)
 {
     if (image.isNull()) return false;
     try {
-        makeParentFolder(to);
-        QSaveFile file(to);
-        if (!file.open(QIODevice::WriteOnly)) return false;
-        bool written;
-        if (PngEncoder::write(image, file)) {
-            written = true;
-        } else if (!file.pos()) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!PngEncoder::write(image, buffer)) {
+            if (buffer.pos()) return false;
             // Palette images: Qt's writer, where quality 89 means zlib level 1.
-            QImageWriter writer(&file, "png");
+            QImageWriter writer(&buffer, "png");
             writer.setQuality(89);
-            written = writer.write(image);
-        } else {
-            written = false;
+            if (!writer.write(image)) return false;
         }
-        if (!written) {
-            file.cancelWriting();
-            return false;
-        }
-        return file.commit();
+        buffer.close();
+        makeParentFolder(to);
+        return WholeFile::write(to, bytes);
     } catch (...) {
         return false;
     }
@@ -727,7 +717,6 @@ bool savePNG(const QImage& image, const QString& to)
 
 QImage loadCGImage(const QString& path)
 {
-    allowLargeImages();
     QImageReader reader(path);
     reader.setAutoTransform(false);
     QImage image;
@@ -735,14 +724,45 @@ QImage loadCGImage(const QString& path)
     return image;
 }
 
+QImage loadWithin(QIODevice& device, QSize largest)
+{
+    QImageReader reader(&device);
+    const QSize across = largest.transposed();
+    return readChecked(reader, [&](QSize s) {
+        return (s.width() <= largest.width() && s.height() <= largest.height()) ||
+               (s.width() <= across.width() && s.height() <= across.height());
+    });
+}
+
+QImage loadScan(const QString& path, QSize expected)
+{
+    QImageReader reader(path);
+    const auto matches = [&](QSize s) {
+        return closeTo(s.width(), expected.width()) && closeTo(s.height(), expected.height());
+    };
+    if (!reader.canRead() || !matches(reader.size())) return {};
+    // An 8-bit opaque PNG (what scanners write) at 3 bytes per pixel, and beyond Qt's default
+    // allocation limit, which a 1200-dpi bed exceeds; anything else through Qt's reader.
+    QImage image = PngDecoder::readOpaque8(path);
+    if (!image.isNull()) return matches(image.size()) ? image : QImage();
+    return readChecked(reader, matches);
+}
+
 QImage thumbnail(const QString& path, int maxPixel)
 {
     if (maxPixel < 1) return {};
-    allowLargeImages();
     QImageReader reader(path);
     reader.setAutoTransform(true);
     // The size as stored; turning by the orientation does not change the longest side.
     const QSize stored = reader.size();
+    // A thumbnail is decoded scaled. Only JPEG scales while decoding (down to an eighth);
+    // other formats (PNG among them) decode whole first, so a file declaring a huge picture
+    // is not decoded at all.
+    const bool scales = reader.format() == "jpeg";
+    if (!stored.isValid()) return {};
+    const qint64 decoded = scales ? qint64(stored.width() / 8 + 1) * (stored.height() / 8 + 1)
+                                  : qint64(stored.width()) * stored.height();
+    if (decoded > largestThumbnailDecode) return {};
     const int longest = std::max(stored.width(), stored.height());
     if (stored.isValid() && longest > maxPixel) {
         const double scale = double(maxPixel) / longest;

@@ -1,9 +1,11 @@
 #include "core/AppModel.h"
 
+#include "platform/files/ScratchFolder.h"
 #include "platform/sane/SystemBrowser.h"
 #include "scanner/ICAScannerEngine.h"
 
 #include <QDir>
+#include <QLockFile>
 #include <QPointer>
 
 #include <cstdlib>
@@ -31,11 +33,9 @@ AppModel::AppModel(std::unique_ptr<ScannerEngine> engine, AppModelOptions option
         if (self) self->scannersDidChange();
     };
 
+    ScratchFolder::removeAbandoned(QDir::tempPath());  // what killed runs left behind
     QDir().mkpath(outputDir_);
-    migrateLegacyDotfiles();
-    loadHistory();
-    loadSession();
-    loadPrevScan();
+    openOutputFolder();
     if (const auto stored = preferences_->string(Preferences::baseNameKey); stored && !stored->isEmpty())
         baseName_ = *stored;
 

@@ -31,8 +31,11 @@
 #include <QObject>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUuid>
+
+class QLockFile;
 
 #include <chrono>
 #include <functional>
@@ -182,13 +185,21 @@ public:
     void cancelLink();
 
     // ---- the output folder's state ----------------------------------------------------
+    // Each save returns the names of the files it could not write (none when all went).
+    // Nothing is written into a folder whose lock another process holds.
     void loadHistory();
-    void saveHistory();
+    QStringList saveHistory();
     void loadSession();
-    void saveSession();
+    QStringList saveSession();
     void loadPrevScan();
-    void savePrevScan();
+    QStringList savePrevScan();
     void migrateLegacyDotfiles();
+    // Takes the output folder's lock unless this model holds it already; false while another
+    // process (or model) works in the folder, or when no lock can be made there. Taken
+    // after start-up, it first re-reads the history and previous scan, which the other
+    // process may have changed.
+    bool holdOutputFolder();
+    static inline const QString folderInUseText = QStringLiteral("Another Bivara Scanner is using this folder.");
     // Saves the session into the current folder, then works in `folder`: remembers it,
     // migrates its legacy files and reads its history, session and previous scan.
     void switchOutputDir(const QString& folder);
@@ -237,6 +248,11 @@ private:
     }
     void startDebouncedSaves(std::chrono::milliseconds quiet);
     void saveBaseName();
+    // Works in `outputDir_`: takes its lock, tidies and migrates it when that succeeds, says
+    // so when it does not, and reads its state.
+    void openOutputFolder();
+    // The lock alone; `folderInUse_` tells whether another holder was the reason it failed.
+    bool takeFolderLock();
 
     std::unique_ptr<ScannerEngine> engine_;
     std::shared_ptr<Preferences> preferences_;
@@ -263,6 +279,8 @@ private:
     QImage prevOverview_;
     std::optional<QSizeF> prevBedSize_;
 
+    std::unique_ptr<QLockFile> folderLock_;  // held on `outputDir_` while we work in it
+    bool folderInUse_ = false;               // the last attempt found the lock held elsewhere
     mutable FolderIndex folderIndex_;  // a listing of the output folder, kept while current
     QTimer sessionSaveTimer_;
     QTimer baseNameSaveTimer_;

@@ -14,13 +14,14 @@ QString AppModel::sanitize(const QString& name)
     qsizetype last = s.size();
     while (first < last && (s[first] == u' ' || s[first] == u'\t')) ++first;
     while (last > first && (s[last - 1] == u' ' || s[last - 1] == u'\t')) --last;
-    s = s.mid(first, last - first);
+    // Control characters go after the trim, so the tabs at the ends are trimmed as before.
+    s = replaceControlCharacters(s.mid(first, last - first), QStringLiteral("-"));
     return s.isEmpty() ? QStringLiteral("scan") : s;
 }
 
 QString AppModel::suffixOrDefault() const
 {
-    const QString s = replaceForbiddenCharacters(backSuffix_, QString());
+    const QString s = replaceControlCharacters(replaceForbiddenCharacters(backSuffix_, QString()), QString());
     return s.isEmpty() ? QStringLiteral("_b") : s;
 }
 

@@ -1,8 +1,8 @@
 #include "core/AppModel.h"
 
 #include "analysis/ImageUtil.h"
-#include "analysis/PngDecoder.h"
 #include "model/FileNames.h"
+#include "platform/files/ScratchFolder.h"
 
 #include <QCoroFuture>
 #include <QDir>
@@ -10,10 +10,10 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -26,23 +26,23 @@ struct CropJob {
     QString stem;
 };
 
-// Loads the master off the main thread and removes its file once it has been read (at high
-// resolutions it is hundreds of megabytes).
-QImage loadMaster(const QString& file)
+// Loads the master off the main thread, only when it is the size of the scanned area, and
+// removes its file (at high resolutions it is hundreds of megabytes).
+QImage loadMaster(const QString& file, QSize expected)
 {
-    // An 8-bit opaque PNG (what scanners write) at 3 bytes per pixel rather than Qt's 4: at
-    // 1200 dpi that is 137 MB less. Anything else goes through the general loader.
-    QImage master = PngDecoder::readOpaque8(file);
-    if (master.isNull()) master = ImageUtil::loadCGImage(file);
-    if (!master.isNull()) QFile::remove(file);
+    QImage master = ImageUtil::loadScan(file, expected);
+    QFile::remove(file);
     return master;
 }
 
+// A front never replaces a file that is there already; a back replaces its own earlier file,
+// as re-scanning a back is meant to.
 bool cutAndSave(const QImage& master, const CropJob& job, int dpi)
 {
     const QImage crop = ImageUtil::extractRotated(master, job.centerPx, job.sizePx, job.region.angle);
     if (crop.isNull()) return false;
-    return ImageUtil::saveJPEG(crop, job.file, ImageUtil::defaultJPEGQuality, dpi);
+    return ImageUtil::saveJPEG(crop, job.file, ImageUtil::defaultJPEGQuality, dpi,
+                               job.region.isBack() ? WholeFile::Replace::allowed : WholeFile::Replace::never);
 }
 
 }  // namespace
@@ -71,14 +71,20 @@ QCoro::Task<> AppModel::scanSelected()
         co_return;
     }
 
+    // Another process working in the folder would number the same files and rewrite the same
+    // history: the scanner is not used, and nothing here is touched.
+    if (!holdOutputFolder() && folderInUse_) {
+        finish(folderInUseText);
+        co_return;
+    }
+
     const int dpi = dpi_;
     setStatus(QString::asprintf("Scanning %.1f×%.1fin once @%ddpi, cropping %d…", area.width(), area.height(), dpi,
                                 int(listed.size())));
     const ScanSettings settings{dpi, colorMode_, colorMode_ == ColorMode::blackWhite ? 1 : 8};
-    // A folder of this scan's own inside the temporary folder: two running copies of the
-    // program (the window and bivara-batch, say) never share one master file.
-    QTemporaryDir scratch(QDir::temp().filePath(QStringLiteral("bivara-XXXXXX")));
-    const QString tempFolder = scratch.isValid() ? scratch.path() : QDir::tempPath();
+    // The process's own scratch folder: two running copies of the program (the window and
+    // bivara-batch, say) never share one master file.
+    const QString tempFolder = ScratchFolder::path();
     const QString masterName = QStringLiteral("bivara-master");
 
     QString masterFile;
@@ -91,7 +97,8 @@ QCoro::Task<> AppModel::scanSelected()
     if (!self) co_return;
 
     // Reading, cropping and encoding run on the workers; the window stays live meanwhile.
-    QFuture<QImage> loading = QtConcurrent::run(loadMaster, masterFile);
+    const QSize expected(int(std::lround(area.width() * dpi)), int(std::lround(area.height() * dpi)));
+    QFuture<QImage> loading = QtConcurrent::run(loadMaster, masterFile, expected);
     const QImage master = co_await loading;
     if (!self) co_return;
     if (master.isNull()) {
@@ -167,6 +174,7 @@ QCoro::Task<> AppModel::scanSelected()
     }
     if (regions != regions_) setRegions(regions);
 
+    QStringList unsaved;  // state files that could not be written
     if (!records.empty()) {
         auto history = history_;
         for (const ScanRecord& record : records) {
@@ -174,22 +182,29 @@ QCoro::Task<> AppModel::scanSelected()
             history.push_back(record);
         }
         setHistory(history);
-        saveHistory();
+        unsaved += saveHistory();
         setPrevOverview(overview_);
         setPrevBedSize(info_ ? std::optional<QSizeF>(info_->bedSizeInches) : std::nullopt);
-        savePrevScan();
+        unsaved += savePrevScan();
     }
-    saveSession();
+    unsaved += saveSession();
     setLastSaved(saved);
 
     const auto backs = std::count_if(listed.begin(), listed.end(), [](const ScanRegion& r) { return r.isBack(); });
     const QString backPart = backs ? QStringLiteral(" · %1 back").arg(backs) : QString();
     const QString folder = QDir::toNativeSeparators(outputDir_);
     // Fewer files than regions is not a success, and must not read like one.
-    const QString done = saved.size() == listed.size()
-                             ? QStringLiteral("✅ Saved %1 file(s)").arg(saved.size())
-                             : QStringLiteral("⚠️ Saved %1 of %2 file(s)").arg(saved.size()).arg(listed.size());
-    finish(done + backPart + QStringLiteral(" → ") + folder);
+    const QString warning = QStringLiteral("⚠️");
+    QString done = saved.size() == listed.size()
+                       ? QStringLiteral("✅ Saved %1 file(s)").arg(saved.size())
+                       : warning + QStringLiteral(" Saved %1 of %2 file(s)").arg(saved.size()).arg(listed.size());
+    done += backPart + QStringLiteral(" → ") + folder;
+    // Fronts whose history was not written will not pair with their backs: that is said too.
+    if (!unsaved.isEmpty()) {
+        if (done.startsWith(QStringLiteral("✅"))) done.replace(0, QStringLiteral("✅").size(), warning);
+        done += QStringLiteral(" — couldn't save ") + unsaved.join(QStringLiteral(", "));
+    }
+    finish(done);
 }
 
 namespace {

@@ -1,14 +1,66 @@
 #include "core/AppModel.h"
 
 #include "model/StateFiles.h"
+#include "platform/files/WholeFile.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
+
+namespace {
+
+QStringList unless(bool written, const char* name)
+{
+    return written ? QStringList() : QStringList(QString::fromLatin1(name));
+}
+
+}  // namespace
+
+bool AppModel::takeFolderLock()
+{
+    const QString file = StateFiles::path(outputDir_, StateFiles::lockName);
+    if (folderLock_ && folderLock_->fileName() == file && folderLock_->isLocked()) return true;
+    auto lock = std::make_unique<QLockFile>(file);
+    lock->setStaleLockTime(0);  // only a lock whose process is gone is stale, however old
+    const bool taken = lock->tryLock(0);
+    folderInUse_ = lock->error() == QLockFile::LockFailedError;
+    if (taken) folderLock_ = std::move(lock);
+    return taken;
+}
+
+bool AppModel::holdOutputFolder()
+{
+    const bool held = folderLock_ && folderLock_->isLocked();
+    if (!takeFolderLock()) return false;
+    if (!held) {
+        // Another process may have worked here since the folder was read.
+        loadHistory();
+        loadPrevScan();
+    }
+    return true;
+}
+
+void AppModel::openOutputFolder()
+{
+    folderLock_.reset();
+    if (takeFolderLock()) {
+        WholeFile::removeLeftovers(outputDir_);
+        StateFiles::migrateLegacyDotfiles(outputDir_);
+    } else if (folderInUse_) {
+        setStatus(folderInUseText);
+    }
+    loadHistory();
+    loadSession();
+    loadPrevScan();
+}
 
 void AppModel::loadHistory() { setHistory(StateFiles::readHistory(outputDir_).value_or(std::vector<ScanRecord>{})); }
 
-void AppModel::saveHistory() { StateFiles::writeHistory(outputDir_, history_); }
+QStringList AppModel::saveHistory()
+{
+    return unless(holdOutputFolder() && StateFiles::writeHistory(outputDir_, history_), StateFiles::historyName);
+}
 
 void AppModel::loadSession()
 {
@@ -18,7 +70,10 @@ void AppModel::loadSession()
     }
 }
 
-void AppModel::saveSession() { StateFiles::writeSession(outputDir_, regions_); }
+QStringList AppModel::saveSession()
+{
+    return unless(holdOutputFolder() && StateFiles::writeSession(outputDir_, regions_), StateFiles::sessionName);
+}
 
 void AppModel::loadPrevScan()
 {
@@ -26,23 +81,28 @@ void AppModel::loadPrevScan()
     setPrevBedSize(StateFiles::readPrevBedSize(outputDir_));
 }
 
-void AppModel::savePrevScan()
+QStringList AppModel::savePrevScan()
 {
-    if (!prevOverview_.isNull()) StateFiles::writePrevImage(outputDir_, prevOverview_);
-    if (prevBedSize_) StateFiles::writePrevBedSize(outputDir_, *prevBedSize_);
+    QStringList failed;
+    const bool held = holdOutputFolder();
+    if (!prevOverview_.isNull())
+        failed += unless(held && StateFiles::writePrevImage(outputDir_, prevOverview_), StateFiles::prevImageName);
+    if (prevBedSize_)
+        failed += unless(held && StateFiles::writePrevBedSize(outputDir_, *prevBedSize_), StateFiles::prevBedName);
+    return failed;
 }
 
-void AppModel::migrateLegacyDotfiles() { StateFiles::migrateLegacyDotfiles(outputDir_); }
+void AppModel::migrateLegacyDotfiles()
+{
+    if (holdOutputFolder()) StateFiles::migrateLegacyDotfiles(outputDir_);
+}
 
 void AppModel::switchOutputDir(const QString& folder)
 {
     saveSession();
     setOutputDir(folder);
     preferences_->setString(Preferences::outputDirKey, folder);
-    migrateLegacyDotfiles();
-    loadHistory();
-    loadSession();
-    loadPrevScan();
+    openOutputFolder();
 }
 
 QString AppModel::restoreOutputDir(const Preferences& preferences)

@@ -2,24 +2,46 @@
 
 #include "analysis/ImageUtil.h"
 #include "model/RecordJson.h"
+#include "platform/files/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace StateFiles {
 
 namespace {
 
-std::optional<QByteArray> readWhole(const QString& file)
+// Opens `folder` / `name` for reading when it is a file inside the folder: a symbolic link is
+// followed only to a file inside the folder too, and what is opened is never a link itself.
+bool openInside(const QString& folder, const char* name, QFile& file)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QFileInfo entry(path(folder, name));
+    QString target = entry.absoluteFilePath();
+    if (entry.isSymLink()) {
+        target = entry.canonicalFilePath();
+        const QString root = QFileInfo(folder).canonicalFilePath();
+        if (target.isEmpty() || root.isEmpty() || !target.startsWith(root + QLatin1Char('/'))) return false;
+    }
+    const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> readWhole(const QString& folder, const char* name)
+{
+    QFile f;
+    if (!openInside(folder, name, f)) return std::nullopt;
     return f.readAll();
 }
 
@@ -27,65 +49,58 @@ std::optional<QByteArray> readWhole(const QString& file)
 // "<file>.bad" (replacing an older kept copy). False when it had to be kept and could not
 // be, so the caller must not overwrite it.
 template <class Decode>
-bool keepUndecodable(const QString& file, Decode decode)
+bool keepUndecodable(const QString& folder, const char* name, Decode decode)
 {
-    if (!QFileInfo::exists(file)) return true;
-    const auto bytes = readWhole(file);
+    const auto bytes = readWhole(folder, name);
     if (!bytes) return true;  // nothing we could keep, and nothing we could have read either
     if (decode(*bytes)) return true;
-    return writeFileAtomically(file + badSuffix, *bytes);
+    return WholeFile::write(path(folder, name) + badSuffix, *bytes);
 }
 
 template <class Decode>
-bool writeList(const QString& file, const std::optional<QByteArray>& encoded, Decode decode)
+bool writeList(const QString& folder, const char* name, const std::optional<QByteArray>& encoded, Decode decode)
 {
     if (!encoded) return false;
-    if (!keepUndecodable(file, decode)) return false;
-    return writeFileAtomically(file, *encoded);
+    if (!keepUndecodable(folder, name, decode)) return false;
+    return WholeFile::write(path(folder, name), *encoded);
 }
 
 }  // namespace
 
 QString path(const QString& folder, const char* name) { return QDir(folder).filePath(QString::fromLatin1(name)); }
 
-bool writeFileAtomically(const QString& file, const QByteArray& bytes)
-{
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
-}
-
 std::optional<std::vector<ScanRecord>> readHistory(const QString& folder)
 {
-    const auto bytes = readWhole(path(folder, historyName));
+    const auto bytes = readWhole(folder, historyName);
     if (!bytes) return std::nullopt;
     return decodeRecords(*bytes).value;
 }
 
 bool writeHistory(const QString& folder, const std::vector<ScanRecord>& history)
 {
-    return writeList(path(folder, historyName), encodeRecords(history),
+    return writeList(folder, historyName, encodeRecords(history),
                      [](const QByteArray& b) { return bool(decodeRecords(b)); });
 }
 
 std::optional<std::vector<ScanRegion>> readSession(const QString& folder)
 {
-    const auto bytes = readWhole(path(folder, sessionName));
+    const auto bytes = readWhole(folder, sessionName);
     if (!bytes) return std::nullopt;
     return decodeRegions(*bytes).value;
 }
 
 bool writeSession(const QString& folder, const std::vector<ScanRegion>& regions)
 {
-    return writeList(path(folder, sessionName), encodeRegions(regions),
+    return writeList(folder, sessionName, encodeRegions(regions),
                      [](const QByteArray& b) { return bool(decodeRegions(b)); });
 }
 
-QImage readPrevImage(const QString& folder) { return ImageUtil::loadCGImage(path(folder, prevImageName)); }
+QImage readPrevImage(const QString& folder)
+{
+    QFile file;
+    if (!openInside(folder, prevImageName, file)) return {};
+    return ImageUtil::loadWithin(file, largestOverview);
+}
 
 bool writePrevImage(const QString& folder, const QImage& image)
 {
@@ -94,7 +109,7 @@ bool writePrevImage(const QString& folder, const QImage& image)
 
 std::optional<QSizeF> readPrevBedSize(const QString& folder)
 {
-    const auto bytes = readWhole(path(folder, prevBedName));
+    const auto bytes = readWhole(folder, prevBedName);
     if (!bytes) return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes);
     if (!doc.isObject()) return std::nullopt;
@@ -113,7 +128,7 @@ bool writePrevBedSize(const QString& folder, QSizeF bed)
 {
     if (!std::isfinite(bed.width()) || !std::isfinite(bed.height())) return false;
     const QJsonObject object{{"w", bed.width()}, {"h", bed.height()}};
-    return writeFileAtomically(path(folder, prevBedName), QJsonDocument(object).toJson(QJsonDocument::Compact));
+    return WholeFile::write(path(folder, prevBedName), QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 void migrateLegacyDotfiles(const QString& folder)

@@ -4,6 +4,7 @@
 #include "scanner/ICAScannerEngine.h"
 
 #include "analysis/ImageUtil.h"
+#include "platform/files/ScratchFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,7 +64,7 @@ QCoro::Task<QImage> ICAScannerEngine::memoryBasedOverview(std::function<void(con
 
     scanner_->transferMode = TransferMode::memory;
     scanner_->maxMemoryBandSize = overviewBandSize;
-    scanner_->downloadsDirectory = QDir::tempPath();
+    scanner_->downloadsDirectory = ScratchFolder::path();
     scanner_->documentName = overviewName;
     scanner_->documentType = pngDocumentType;
 
@@ -84,7 +85,7 @@ QCoro::Task<QImage> ICAScannerEngine::fileBasedOverview()
     const QRectF area(QPointF(0, 0), unit.physicalSize);
     const int resolution = supportedResolution(overviewTargetDPI_, unit);
     const QString file =
-        co_await scanToFile(area, resolution, PixelDataType::rgb, 8, QDir::tempPath(), overviewName);
+        co_await scanToFile(area, resolution, PixelDataType::rgb, 8, ScratchFolder::path(), overviewName);
     const QImage image = ImageUtil::loadCGImage(file);
     QFile::remove(file);
     if (image.isNull()) throw ScanFailure(ScanError::noImage);

@@ -13,11 +13,12 @@
 // refusal, 2 for bad arguments. The user's own settings are never touched.
 
 #include "core/AppModel.h"
+#include "platform/files/ScratchFolder.h"
 
 #include <QCoroTask>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QTemporaryDir>
+#include <QDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -133,14 +134,20 @@ bool failed(const QString& status)
 
 int run(const Arguments& a)
 {
-    QTemporaryDir settings;  // a store of its own: the user's preferences stay as they are
+    // A store of its own, in the process's scratch folder: the user's preferences stay as
+    // they are, and a killed run leaves nothing that the next start-up does not remove.
     AppModelOptions options;
-    options.preferences = std::make_shared<Preferences>(settings.filePath("bivara-batch.ini"));
+    options.preferences = std::make_shared<Preferences>(QDir(ScratchFolder::path()).filePath("bivara-batch.ini"));
     options.outputDir = a.out;
     AppModel model(std::move(options));
     QObject::connect(&model, &AppModel::changed, &model, [&model](AppModel::Property p) {
         if (p == AppModel::Property::status) say(model.status());
     });
+    // Another process works in this folder: refuse before the scanner is used.
+    if (model.status() == AppModel::folderInUseText) {
+        say(model.status());
+        return 1;
+    }
     model.setColorMode(a.color);
     if (a.base) model.setBaseName(*a.base);
     if (a.suffix) model.setBackSuffix(*a.suffix);

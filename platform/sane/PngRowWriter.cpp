@@ -1,7 +1,8 @@
 #include "platform/sane/PngRowWriter.h"
 
+#include "platform/files/WholeFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <png.h>
@@ -11,7 +12,8 @@
 #include <cstring>
 
 struct PngRowWriter::Png {
-    FILE* file = nullptr;
+    explicit Png(const QString& path) : file(path, WholeFile::Replace::allowed) {}
+    WholeFile::Writer file;  // the file appears, whole, only when finished
     png_structp write = nullptr;
     png_infop info = nullptr;
     bool failed = false;
@@ -19,7 +21,6 @@ struct PngRowWriter::Png {
     ~Png()
     {
         if (write) png_destroy_write_struct(&write, info ? &info : nullptr);
-        if (file) std::fclose(file);
     }
 };
 
@@ -31,6 +32,21 @@ void onPngError(png_structp png, png_const_charp)
 }
 
 void onPngWarning(png_structp, png_const_charp) {}
+
+void onPngWrite(png_structp png, png_bytep data, size_t length)
+{
+    auto* file = static_cast<WholeFile::Writer*>(png_get_io_ptr(png));
+    if (!file->write(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(length))))
+        png_error(png, "write failed");
+}
+
+void onPngFlush(png_structp) {}
+
+QString failureText(const QString& path, int error)
+{
+    if (!error) return QString("Could not write %1").arg(path);
+    return QString("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+}
 
 }  // namespace
 
@@ -60,15 +76,14 @@ bool PngRowWriter::open(const QString& path, int width, int height, int channels
     rowBytes_ = bitDepth == 1 ? (width + 7) / 8 : width * channels * (bitDepth / 8);
 
     QDir().mkpath(QFileInfo(path).absolutePath());
-    png_ = std::make_unique<Png>();
-    png_->file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (!png_->file) return fail(QString("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    png_ = std::make_unique<Png>(path);
+    if (!png_->file.open()) return fail(failureText(path, png_->file.error()));
     png_->write = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
     if (png_->write) png_->info = png_create_info_struct(png_->write);
     if (!png_->write || !png_->info) return fail("Out of memory");
 
-    if (setjmp(png_jmpbuf(png_->write))) return fail(QString("Could not write %1").arg(path));
-    png_init_io(png_->write, png_->file);
+    if (setjmp(png_jmpbuf(png_->write))) return fail(failureText(path, png_->file.error()));
+    png_set_write_fn(png_->write, &png_->file, onPngWrite, onPngFlush);
     png_set_IHDR(png_->write, png_->info, png_uint_32(width), png_uint_32(height), bitDepth,
                  channels == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -88,11 +103,9 @@ bool PngRowWriter::writeRow(const unsigned char* row)
 {
     if (!png_ || png_->failed) return false;
     if (rowsWritten_ >= height_) return true;  // extra rows are not part of the image
-    if (setjmp(png_jmpbuf(png_->write))) return fail(QString("Could not write %1").arg(path_));
+    if (setjmp(png_jmpbuf(png_->write))) return fail(failureText(path_, png_->file.error()));
     png_write_row(png_->write, const_cast<png_bytep>(row));
     ++rowsWritten_;
-    if (std::ferror(png_->file))
-        return fail(QString("Could not write %1: %2").arg(path_, QString::fromLocal8Bit(std::strerror(errno))));
     return true;
 }
 
@@ -105,26 +118,19 @@ bool PngRowWriter::finish()
         return false;
     }
     if (setjmp(png_jmpbuf(png_->write))) {
-        fail(QString("Could not write %1").arg(path_));
+        fail(failureText(path_, png_->file.error()));
         abandon();
         return false;
     }
     png_write_end(png_->write, png_->info);
-    FILE* file = std::exchange(png_->file, nullptr);
-    const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
-    const int saved = errno;
-    const bool closed = std::fclose(file) == 0;
+    const bool committed = png_->file.commit();
+    const int error = png_->file.error();
     png_.reset();
-    if (!flushed || !closed) {
-        fail(QString("Could not write %1: %2").arg(path_, QString::fromLocal8Bit(std::strerror(saved))));
-        QFile::remove(path_);
-        return false;
-    }
+    if (!committed) return fail(failureText(path_, error));
     return true;
 }
 
 void PngRowWriter::abandon()
 {
-    png_.reset();
-    if (!path_.isEmpty()) QFile::remove(path_);
+    png_.reset();  // the unfinished file goes with it; nothing was ever written under `path_`
 }

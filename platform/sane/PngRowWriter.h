@@ -20,13 +20,15 @@ public:
     PngRowWriter(const PngRowWriter&) = delete;
     PngRowWriter& operator=(const PngRowWriter&) = delete;
 
-    // Creates the file (and missing folders) and writes the header. False with error() set.
+    // Starts the file (creating missing folders) and writes the header. The file is written
+    // beside `path` and takes that name, whole, only when finish() succeeds. False with
+    // error() set.
     bool open(const QString& path, int width, int height, int channels, int bitDepth, int dpi = 0);
     // One row of at least rowBytes() bytes.
     bool writeRow(const unsigned char* row);
     // Writes the end of the file and closes it; false when anything failed on the way.
     bool finish();
-    // Closes and deletes a file that will not be finished.
+    // Drops a file that will not be finished; whatever was at `path` stays.
     void abandon();
 
     int rowBytes() const { return rowBytes_; }

@@ -651,16 +651,20 @@ TEST(LoadCGImage, UnreadableGivesNull)
     EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("cut.png")).isNull());
 }
 
-TEST(LoadCGImage, LoadsAMasterBeyondQtsDefaultLimit)
+TEST(LoadScan, LoadsAMasterBeyondQtsDefaultLimitOnlyAtItsExpectedSize)
 {
     // A 1200-dpi bed: 10200×14040, which Qt counts as 573 MB and refuses by default.
     QTemporaryDir dir;
-    QImage master(10200, 14040, QImage::Format_Grayscale8);
-    master.fill(235);
-    for (int y = 7000; y < 7100; ++y) std::memset(master.scanLine(y) + 5000, 20, 300);
-    ASSERT_TRUE(ImageUtil::savePNG(master, dir.filePath("master.png")));
-    master = QImage();
-    const QImage back = ImageUtil::loadCGImage(dir.filePath("master.png"));
+    const QString file = dir.filePath("master.png");
+    {
+        QImage master(10200, 14040, QImage::Format_Grayscale8);
+        master.fill(235);
+        for (int y = 7000; y < 7100; ++y) std::memset(master.scanLine(y) + 5000, 20, 300);
+        ASSERT_TRUE(ImageUtil::savePNG(master, file));
+    }
+    EXPECT_TRUE(ImageUtil::loadScan(file, QSize(1020, 1404)).isNull()) << "a tenth of the area was scanned";
+    EXPECT_TRUE(ImageUtil::loadScan(file, QSize(10200, 13000)).isNull());
+    const QImage back = ImageUtil::loadScan(file, QSize(10190, 14050));  // the scanner's rounding
     ASSERT_EQ(back.size(), QSize(10200, 14040));
     EXPECT_EQ(qGray(back.pixel(100, 100)), 235);
     EXPECT_EQ(qGray(back.pixel(5100, 7050)), 20);

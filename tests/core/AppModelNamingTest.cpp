@@ -46,7 +46,8 @@ TEST_F(NamingTest, SanitizeMakesAnyTextASafeBaseName)
     EXPECT_EQ(AppModel::sanitize(""), "scan");
     EXPECT_EQ(AppModel::sanitize("?"), "-");
     EXPECT_EQ(AppModel::sanitize("a\\b*c\"d<e>f|g"), "a-b-c-d-e-f-g");
-    EXPECT_EQ(AppModel::sanitize("\ntrip\n"), "\ntrip\n") << "line breaks are not trimmed";
+    EXPECT_EQ(AppModel::sanitize("\ntrip\n"), "-trip-") << "line breaks are not trimmed, and never reach a name";
+    EXPECT_EQ(AppModel::sanitize(QString::fromUtf16(u"a\0b\x1f" "c\x7f", 6)), "a-b-c-");
 }
 
 TEST_F(NamingTest, TheSuffixLosesForbiddenCharactersButIsNotTrimmed)

@@ -1,18 +1,21 @@
 #include "model/FileNames.h"
 #include "model/RecordJson.h"
 #include "model/StateFiles.h"
+#include "analysis/ImageUtil.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "platform/sane/PngRowWriter.h"
+#include "support/FullDisk.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <fstream>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,28 +44,6 @@ void writeAll(const QString& file, const QByteArray& bytes)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
 }
-
-// Makes every write past `bytes` fail, as a full disk would, for the life of the object.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
 
 class StateFilesTest : public ::testing::Test {
 protected:
@@ -145,19 +126,27 @@ TEST_F(StateFilesTest, LegacyFilesMoveToTheCurrentNamesUnlessTheseExist)
     EXPECT_EQ(readAll(d.filePath(".harlune-session.json")), "legacy session") << "stays where it is";
 }
 
-TEST_F(StateFilesTest, AFailedWriteLeavesThePreviousFileWhole)
+TEST_F(StateFilesTest, AFullDiskLeavesEveryStateFileWhole)
 {
-    ASSERT_TRUE(StateFiles::writeHistory(folder(), {record("scan_0001", 1)}));
-    const QByteArray before = readAll(file(StateFiles::historyName));
+    const QString disk = dir.filePath("disk");
+    FullDisk full(disk);
+    std::vector<ScanRecord> fifteen;
+    for (int i = 0; i < 15; ++i) fifteen.push_back(record(QString("scan_%1").arg(i), 1));
+    ASSERT_TRUE(StateFiles::writeHistory(disk, fifteen));
+    ASSERT_TRUE(StateFiles::writePrevImage(disk, QImage(8, 8, QImage::Format_RGB32)));
+    const QByteArray history = readAll(StateFiles::path(disk, StateFiles::historyName));
+    const QByteArray image = readAll(StateFiles::path(disk, StateFiles::prevImageName));
+    if (!full.fill()) GTEST_SKIP() << "neither a tmpfs mount nor a file-size limit is available here";
 
-    std::vector<ScanRecord> longer;
-    for (int i = 0; i < 200; ++i) longer.push_back(record(QString("scan_%1").arg(i), 2));
-    {
-        FileSizeLimit full(before.size() + 100);
-        EXPECT_FALSE(StateFiles::writeHistory(folder(), longer));
-    }
-    EXPECT_EQ(readAll(file(StateFiles::historyName)), before);
-    EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file is left behind";
+    QImage noise(600, 600, QImage::Format_RGB32);  // a PNG of about a megabyte
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, qRgb(x * 7 ^ y * 13, x * y, x + y * 3));
+    fifteen.push_back(record("scan_15", 2));
+    EXPECT_FALSE(StateFiles::writeHistory(disk, fifteen));
+    EXPECT_FALSE(StateFiles::writePrevImage(disk, noise));
+    EXPECT_EQ(readAll(StateFiles::path(disk, StateFiles::historyName)), history);
+    EXPECT_EQ(readAll(StateFiles::path(disk, StateFiles::prevImageName)), image);
+    EXPECT_TRUE(QDir(disk).entryList({".bivara-tmp-*"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(StateFilesTest, AWriteIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
@@ -228,4 +217,44 @@ TEST(SafeStem, StemsFromFilesStayInsideTheFolder)
     EXPECT_EQ(safeStem(".."), std::nullopt);
     EXPECT_EQ(safeStem("..."), "...") << "three dots is an ordinary name";
     EXPECT_EQ(replaceForbiddenCharacters("_/b", ""), "_b");
+    EXPECT_EQ(safeStem(QString::fromUtf16(u"a\0b\nc\x7f", 6)), "a-b-c-") << "no NUL or line break reaches a name";
+}
+
+namespace {
+
+// The process's resident set in kilobytes: its peak since the last reset, or now.
+long residentKb(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::string(field).size()));
+    return -1;
+}
+
+}  // namespace
+
+TEST_F(StateFilesTest, ADecompressionBombIsRefusedBeforeItIsDecoded)
+{
+    // 5500×5500 colour pixels in a few hundred kilobytes of PNG: 121 MB decoded, within Qt's own
+    // allocation limit, so only the plausibility of an overview's size keeps it out.
+    {
+        PngRowWriter bomb;
+        ASSERT_TRUE(bomb.open(file(StateFiles::prevImageName), 5500, 5500, 3, 8));
+        const std::vector<unsigned char> row(5500 * 3, 0);
+        for (int y = 0; y < 5500; ++y) ASSERT_TRUE(bomb.writeRow(row.data()));
+        ASSERT_TRUE(bomb.finish());
+    }
+    // The peak is measured from here (Linux resets it on request); else from the start.
+    { std::ofstream("/proc/self/clear_refs") << "5"; }
+    const long before = residentKb("VmRSS:");
+    EXPECT_TRUE(StateFiles::readPrevImage(folder()).isNull());
+    EXPECT_TRUE(ImageUtil::thumbnail(file(StateFiles::prevImageName), 320).isNull());
+    const long peak = residentKb("VmHWM:");
+    ASSERT_GT(before, 0);
+    EXPECT_LT(peak - before, 100 * 1024) << "kilobytes more at the peak";
+
+    // An overview of a real bed is read.
+    ASSERT_TRUE(StateFiles::writePrevImage(folder(), QImage(878, 1238, QImage::Format_RGB32)));
+    EXPECT_EQ(StateFiles::readPrevImage(folder()).size(), QSize(878, 1238));
 }

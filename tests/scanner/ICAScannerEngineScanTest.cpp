@@ -5,6 +5,7 @@
 #include "EngineHarness.h"
 
 #include "analysis/ImageUtil.h"
+#include "platform/files/ScratchFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,7 +136,7 @@ TEST(EngineOverview, badFirstBandFallsBackToAFileWithoutOnImage)
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(h.device->scanRequests, 2);
     EXPECT_EQ(h.device->documentName, "bivara-overview");
-    EXPECT_EQ(h.device->downloadsDirectory, QDir::tempPath());
+    EXPECT_EQ(h.device->downloadsDirectory, ScratchFolder::path());
     EXPECT_FALSE(QFile::exists(file));  // the temporary file is removed
 }
 

@@ -10,9 +10,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QLockFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -38,6 +42,9 @@ protected:
         env.insert("BIVARA_VIRTUAL_SPEED", "instant");
         env.remove("BIVARA_VIRTUAL_BED");
         env.insert("QT_QPA_PLATFORM", "offscreen");
+        // A temporary folder of the test's own, where the runs' scratch folders can be seen.
+        QDir().mkpath(root.filePath("tmp"));
+        env.insert("TMPDIR", root.filePath("tmp"));
         return env;
     }
 
@@ -144,4 +151,76 @@ TEST_F(ToolsTest, DetectAsSpecifiedRunsTheCoreAloneForComparison)
     const double core = width({"--as-specified", bed});
     EXPECT_GT(core, 0);
     EXPECT_LT(core, 4.8);
+}
+
+namespace {
+
+QStringList listing(const QString& folder, const QStringList& patterns = {})
+{
+    QStringList entries;
+    for (const QFileInfo& i : QDir(folder).entryInfoList(patterns, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                                         QDir::Name))
+        entries << i.fileName() + " " + QString::number(i.size()) + " " +
+                       QString::number(i.lastModified().toMSecsSinceEpoch());
+    return entries;
+}
+
+bool eventually(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 3000 && !done(); ++i) QThread::msleep(10);
+    return done();
+}
+
+}  // namespace
+
+TEST_F(ToolsTest, OneProcessAtATimeWorksInAFolderAndAKilledOneLeavesNothingInTheWay)
+{
+    const QString out = root.filePath("out");
+    const QString lock = QDir(out).filePath(".bivara.lock");
+    const QString inUse = "Another Bivara Scanner is using this folder.";
+    QDir().mkpath(out);
+    QFile(QDir(out).filePath("scan_0001.jpg")).open(QIODevice::WriteOnly);
+
+    // This test process holds the folder: a run refuses before the scanner is used, and
+    // changes nothing there.
+    {
+        QLockFile held(lock);
+        ASSERT_TRUE(held.tryLock(0));
+        const QStringList before = listing(out);
+        const ToolRun refused = run(BIVARA_BATCH, {"--out", out});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(refused.out.contains(inUse)) << refused.out.toStdString();
+        EXPECT_FALSE(refused.out.contains("Scanning preview…"));
+        EXPECT_EQ(listing(out), before);
+    }
+
+    // Two runs: the second, started while the first (at the scanner's own pace) works, refuses.
+    QProcessEnvironment paced = environment();
+    paced.remove("BIVARA_VIRTUAL_SPEED");
+    QProcess first;
+    first.setProcessEnvironment(paced);
+    first.start(QString::fromUtf8(BIVARA_BATCH), {"--out", out, "--dpi", "100"});
+    ASSERT_TRUE(eventually([&] { return QFileInfo::exists(lock); }));
+    const ToolRun second = run(BIVARA_BATCH, {"--out", out, "--dpi", "100"});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_TRUE(second.out.contains(inUse));
+    ASSERT_TRUE(first.waitForFinished(60000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardOutput().toStdString();
+    const QStringList saved = savedFiles({0, QString::fromUtf8(first.readAllStandardOutput()), {}});
+    EXPECT_EQ(saved.size(), 5);
+    EXPECT_EQ(QDir(out).entryList({"*.jpg"}, QDir::Files).size(), 6);
+
+    // A run killed mid-scan leaves its lock and scratch folder; the next run takes over both.
+    QProcess killed;
+    killed.setProcessEnvironment(paced);
+    killed.start(QString::fromUtf8(BIVARA_BATCH), {"--out", out, "--dpi", "100"});
+    ASSERT_TRUE(eventually([&] {
+        return QFileInfo::exists(lock) && !listing(root.filePath("tmp"), {"bivara-scratch-*"}).isEmpty();
+    }));
+    ::kill(pid_t(killed.processId()), SIGKILL);
+    killed.waitForFinished();
+    ASSERT_TRUE(QFileInfo::exists(lock));
+    const ToolRun next = run(BIVARA_BATCH, {"--out", out, "--dpi", "100"});
+    EXPECT_EQ(next.status, 0) << next.out.toStdString();
+    EXPECT_EQ(listing(root.filePath("tmp"), {"bivara-*"}), QStringList()) << "no scratch is left behind";
 }

@@ -1,0 +1,151 @@
+// The crash soak: bivara-batch on the virtual flatbed (at instant speed, SANE's own backends
+// switched off) is killed with SIGKILL at random moments, again and again, into one folder.
+// After every run, every state file there must read and every JPEG must decode completely;
+// at the end a run must go through, and nothing of ours may be left in the temporary folder.
+
+#include "model/StateFiles.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+constexpr int kRuns = 50;
+
+class CrashSoak : public ::testing::Test {
+protected:
+    QTemporaryDir root;
+    QString out() const { return root.filePath("out"); }
+    QString temp() const { return root.filePath("tmp"); }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QDir().mkpath(root.filePath("sane"));
+        QFile(root.filePath("sane/dll.conf")).open(QIODevice::WriteOnly);  // no SANE backends
+        QDir().mkpath(temp());
+        env.insert("SANE_CONFIG_DIR", root.filePath("sane"));
+        env.insert("BIVARA_VIRTUAL_SCANNER", "1");
+        env.insert("BIVARA_VIRTUAL_SPEED", "instant");
+        env.remove("BIVARA_VIRTUAL_BED");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("TMPDIR", temp());
+        return env;
+    }
+
+    QStringList arguments(int run) const
+    {
+        QStringList args{"--out", out(), "--dpi", "100"};
+        if (run % 3 == 2) args << "--whole-backs";  // backs replace their own earlier files
+        return args;
+    }
+
+    // A JPEG decodes completely: its end marker is there and every row of it decodes.
+    static bool decodesCompletely(const QString& file)
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly)) return false;
+        const QByteArray bytes = f.readAll();
+        if (bytes.size() < 4 || !bytes.startsWith("\xFF\xD8") || !bytes.endsWith("\xFF\xD9")) return false;
+        QImageReader reader(file, "jpeg");
+        const QSize declared = reader.size();
+        QImage image;
+        return reader.read(&image) && image.size() == declared;
+    }
+
+    // Every state file present reads; returns how many files were checked.
+    int checkFolder(int run)
+    {
+        int checked = 0;
+        const QDir dir(out());
+        const auto present = [&](const char* name) { return QFileInfo::exists(dir.filePath(name)); };
+        if (present(StateFiles::historyName)) {
+            EXPECT_TRUE(StateFiles::readHistory(out())) << "history after run " << run;
+            ++checked;
+        }
+        if (present(StateFiles::sessionName)) {
+            EXPECT_TRUE(StateFiles::readSession(out())) << "session after run " << run;
+            ++checked;
+        }
+        if (present(StateFiles::prevImageName)) {
+            EXPECT_FALSE(StateFiles::readPrevImage(out()).isNull()) << "previous overview after run " << run;
+            ++checked;
+        }
+        if (present(StateFiles::prevBedName)) {
+            EXPECT_TRUE(StateFiles::readPrevBedSize(out())) << "previous bed after run " << run;
+            ++checked;
+        }
+        for (const QString& name : dir.entryList({"*.jpg"}, QDir::Files | QDir::Hidden)) {
+            EXPECT_TRUE(decodesCompletely(dir.filePath(name))) << name.toStdString() << " after run " << run;
+            ++checked;
+        }
+        return checked;
+    }
+};
+
+}  // namespace
+
+TEST_F(CrashSoak, KilledRunsNeverLeaveABrokenFile)
+{
+    const QProcessEnvironment env = environment();
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    QElapsedTimer clock;
+    clock.start();
+
+    // One whole run first: how long a run takes sets the range of the kill moments.
+    qint64 runMs = 0;
+    {
+        QElapsedTimer t;
+        t.start();
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QString::fromUtf8(BIVARA_BATCH), arguments(0));
+        ASSERT_TRUE(p.waitForFinished(120000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString();
+        runMs = std::max<qint64>(t.elapsed(), 50);
+    }
+
+    int kills = 0, filesChecked = 0;
+    for (int run = 1; run <= kRuns; ++run) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QString::fromUtf8(BIVARA_BATCH), arguments(run));
+        ASSERT_TRUE(p.waitForStarted());
+        const int delay = int(random.bounded(runMs * 12 / 10 + 1));
+        if (!p.waitForFinished(delay)) {
+            ::kill(pid_t(p.processId()), SIGKILL);
+            ++kills;
+        }
+        if (p.state() != QProcess::NotRunning) p.waitForFinished(120000);
+        ASSERT_EQ(p.state(), QProcess::NotRunning);
+        const QString printed = QString::fromUtf8(p.readAllStandardOutput());
+        EXPECT_FALSE(printed.contains("Another Bivara Scanner")) << "a killed run's lock is taken over";
+        filesChecked += checkFolder(run);
+    }
+
+    // A run after all that goes through and tidies up.
+    QProcess last;
+    last.setProcessEnvironment(env);
+    last.start(QString::fromUtf8(BIVARA_BATCH), arguments(0));
+    ASSERT_TRUE(last.waitForFinished(120000));
+    EXPECT_EQ(last.exitCode(), 0) << last.readAllStandardOutput().toStdString();
+    filesChecked += checkFolder(kRuns + 1);
+    EXPECT_EQ(QDir(temp()).entryList({"bivara-*", ".bivara-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
+    EXPECT_EQ(QDir(out()).entryList({".bivara-tmp-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
+
+    std::printf("crash soak: seed %u, %d runs, %d killed, %d files checked, %.1f s (a whole run %lld ms)\n", seed,
+                kRuns, kills, filesChecked, clock.elapsed() / 1000.0, static_cast<long long>(runMs));
+    EXPECT_GT(kills, kRuns / 2) << "most runs must be killed, or the soak tests little";
+}
