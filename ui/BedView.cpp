@@ -233,6 +233,8 @@ void BedView::hover(QPointF p, Qt::KeyboardModifiers modifiers)
     else if (model_.pendingLink()) update();
 }
 
+void BedView::hideEvent(QHideEvent*) { leaveEvent(nullptr); }
+
 void BedView::leaveEvent(QEvent*)
 {
     lastHover_.reset();
