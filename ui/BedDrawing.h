@@ -1,0 +1,46 @@
+#pragma once
+
+// How the bed view draws a region, its handles, the rubber band and the link cord. Sizes are
+// view points; every coloured stroke lies on a darker casing so it reads on any picture.
+
+#include "ui/BedGeometry.h"
+
+#include <QColor>
+#include <QPainter>
+#include <QString>
+
+#include <array>
+
+namespace BedDrawing {
+
+using Polygon = std::array<QPointF, 4>;
+
+struct RegionLook {
+    QColor color;
+    bool back = false;
+    bool selected = false;
+    bool linkTarget = false;
+    QString label;
+};
+
+// Hatch (backs), fill and outline, corner brackets or the selected outline, the folded corner
+// of a back, the link-target highlight and the label plate.
+void drawRegion(QPainter& p, const Polygon& corners, const RegionLook& look);
+
+// The selected region's rotate knob and its corner and edge handles.
+void drawHandles(QPainter& p, const Bed::HandlePoints& h, const QColor& color);
+
+// The rubber band of a region being drawn.
+void drawCreateBand(QPainter& p, const QRectF& band, const QColor& color);
+
+// A region picked as a link's other end: filled with `fill` opacity and ringed three times.
+void drawTargetHighlight(QPainter& p, const Polygon& corners, const QColor& color, double fill, double width,
+                         double casingWidth);
+
+// The cord of a pending link from the source's centre to the pointer.
+void drawLinkCord(QPainter& p, QPointF from, QPointF to, const QColor& color);
+
+// The label plate's outer rectangle for a label at `corner` (for tests and hit checks).
+QRectF labelPlate(QPointF corner, const QString& text, bool back);
+
+}  // namespace BedDrawing
