@@ -1,6 +1,7 @@
 #include "ui/RegionsBlock.h"
 
 #include "ui/ChipButton.h"
+#include "ui/CountChip.h"
 #include "ui/RegionRow.h"
 #include "ui/SavedFilesArea.h"
 #include "ui/SidebarRules.h"
@@ -14,56 +15,6 @@
 #include <QScrollArea>
 
 #include <cmath>
-
-// A count with its label on a tinted rounded rectangle; faded while the count is 0.
-class CountChip : public QWidget {
-public:
-    CountChip(const QString& label, QColor color, QWidget* parent) : QWidget(parent), label_(label), color_(color)
-    {
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        setCount(0);
-    }
-    int count() const { return count_; }
-    void setCount(int count)
-    {
-        if (count == count_ && !accessibleName().isEmpty()) return;
-        count_ = count;
-        setAccessibleName(QStringLiteral("%1 %2").arg(count).arg(label_));
-        updateGeometry();
-        update();
-    }
-    QColor textColor() const { return Theme::withAlpha(color_, SidebarRules::chipTextOpacity(count_)); }
-    QSize sizeHint() const override
-    {
-        const double w = QFontMetricsF(numberFont()).horizontalAdvance(QString::number(count_)) + 3 +
-                         QFontMetricsF(labelFont()).horizontalAdvance(label_) + 12;
-        return QSize(int(std::ceil(w)), int(std::ceil(QFontMetricsF(numberFont()).height() + 5)));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()), 5, 5);
-        p.fillPath(shape, Theme::withAlpha(color_, 0.14));
-        p.setPen(textColor());
-        const QString number = QString::number(count_);
-        p.setFont(numberFont());
-        p.drawText(QRectF(6, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter, number);
-        p.setFont(labelFont());
-        const double x = 6 + QFontMetricsF(numberFont()).horizontalAdvance(number) + 3;
-        p.drawText(QRectF(x, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter, label_);
-    }
-
-private:
-    static QFont numberFont() { return SidebarStyle::font(10, QFont::Black); }
-    static QFont labelFont() { return SidebarStyle::font(8, QFont::Bold, false, 0.5); }
-    QString label_;
-    QColor color_;
-    int count_ = -1;
-};
 
 namespace {
 
@@ -171,11 +122,9 @@ void RegionsBlock::refreshRegions()
     fronts_->setCount(counts.fronts);
     backs_->setCount(counts.backs);
     const bool none = regions.empty();
-    if (emptyNote_->isHidden() != !none) {
-        emptyNote_->setVisible(none);
-        list_->setVisible(!none);
-        bulkRow_->setVisible(!none);
-    }
+    emptyNote_->setVisible(none);  // each returns at once when nothing changes
+    list_->setVisible(!none);
+    bulkRow_->setVisible(!none);
 
     syncRowWidgets();
     const std::optional<QUuid>& selected = model_.selectedID();

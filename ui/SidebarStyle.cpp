@@ -6,7 +6,6 @@
 
 #include <QFontDatabase>
 #include <QPainter>
-#include <QStandardPaths>
 
 #include <cmath>
 
@@ -30,9 +29,9 @@ QIcon themed(const QString& name)
 {
     static const bool ready = [] {
         QStringList paths = QIcon::themeSearchPaths();
-        for (const QString& dir : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
-                                                            QStandardPaths::LocateDirectory))
-            if (!paths.contains(dir)) paths << dir;
+        const QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
+        for (const QString& dir : dataDirs.split(u':', Qt::SkipEmptyParts))
+            if (!paths.contains(dir + QStringLiteral("/icons"))) paths << dir + QStringLiteral("/icons");
         QIcon::setThemeSearchPaths(paths);
         if (QIcon::themeName().isEmpty()) QIcon::setThemeName(QStringLiteral("Adwaita"));
         else if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
