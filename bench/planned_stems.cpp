@@ -2,6 +2,7 @@
 // automatic backs), 1,000 remembered fronts, 20,000 files in the output folder.
 
 #include "core/AppModel.h"
+#include "support/FortyRegions.h"
 #include "support/PreparedEngine.h"
 
 #include <QCoreApplication>
@@ -45,16 +46,7 @@ struct Project {
         }
         model->setHistory(history);
 
-        std::vector<ScanRegion> regions;
-        for (int i = 0; i < 40; ++i) {
-            ScanRegion r;
-            r.name = QString("Region %1").arg(i + 1);
-            r.center = QPointF((i % 5) * 1.7 + 0.9, (i / 5) * 1.4 + 0.8);
-            r.size = QSizeF(1.5, 1.2);
-            if (i % 2) r.back = BackTarget::automatic();
-            regions.push_back(r);
-        }
-        model->setRegions(regions);
+        model->setRegions(fortyRegions());
     }
 
     // The folder as it is between scans: last changed a while ago.

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "support/LatenessProbe.h"
 #include "support/ReadyTask.h"
 
 #include <benchmark/benchmark.h>
@@ -43,32 +44,6 @@ T runUntilDone(QCoro::Task<T>&& task)
 struct Engine {
     ICAScannerEngine engine{std::make_unique<SaneBrowser>()};
     Engine() { runUntilDone(engine.connect()); }
-};
-
-// How late a 5-ms timer on the main thread fires, from construction on.
-class LatenessProbe {
-public:
-    LatenessProbe()
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.nsecsElapsed();
-            lateness_ = std::max(lateness_, now - last_ - 5'000'000);
-            last_ = now;
-        });
-        clock_.start();
-        timer_.start(5);
-    }
-    void stop() { timer_.stop(); }
-    qint64 elapsedMs() const { return clock_.elapsed(); }
-    double elapsedSeconds() const { return double(clock_.nsecsElapsed()) / 1e9; }
-    double worstMs() const { return double(lateness_) / 1e6; }
-
-private:
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 lateness_ = 0;
-    QTimer timer_;
 };
 
 void mainThreadLatenessDuringScan(benchmark::State& state)

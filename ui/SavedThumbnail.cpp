@@ -9,12 +9,27 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QThreadPool>
 #include <QUrl>
 #include <QtConcurrent>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
+
 constexpr int pictureHeight = 84, captionGap = 6, radius = 6, inset = 3;
+
+// Decoding has threads of its own: Qt's painting splits large fills over the global pool and
+// waits for them, so a queue of decodes there would stall the main thread's painting.
+QThreadPool& decodePool()
+{
+    static QThreadPool pool;
+    return pool;
 }
+
+}  // namespace
 
 SavedThumbnail::SavedThumbnail(const QString& path, QWidget* parent) : QWidget(parent)
 {
@@ -59,7 +74,12 @@ void SavedThumbnail::startLoading()
         update();
         emit finishedLoading();
     });
-    watcher->setFuture(QtConcurrent::run([path = path_] { return ImageUtil::thumbnail(path, maxPixel); }));
+    watcher->setFuture(QtConcurrent::run(&decodePool(), [path = path_] {
+        // Below the main thread, so that decoding a batch never makes the window late.
+        static thread_local const int niced = setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 8);
+        (void)niced;
+        return ImageUtil::thumbnail(path, maxPixel);
+    }));
     if (!spinnerTimer_) spinnerTimer_ = startTimer(80);
 }
 
