@@ -18,6 +18,8 @@ packages=(
   libtesseract-dev tesseract-ocr-eng fonts-dkg-handwriting
   # a real window without a display
   xvfb xauth
+  # the window's symbols: a freedesktop icon theme and Qt's SVG icon and image plugins
+  adwaita-icon-theme libqt6svg6
 )
 
 missing=()
