@@ -78,10 +78,8 @@ DrawModeControl::DrawModeControl(AppModel& model, QWidget* parent) : QWidget(par
     segments->setSpacing(0);
     front_ = new DrawSegment(QStringLiteral("FRONT"), QStringLiteral("image-x-generic-symbolic"), Theme::accent(), bar_);
     back_ = new DrawSegment(QStringLiteral("BACK"), QStringLiteral("edit-undo-symbolic"), Theme::back(), bar_);
-    for (DrawSegment* s : {front_, back_}) {
-        segments->addWidget(s, 1);
-        s->setToolTip(s == front_ ? QStringLiteral("Draw fronts") : QStringLiteral("Draw backs"));
-    }
+    segments->addWidget(front_, 1);
+    segments->addWidget(back_, 1);
     connect(front_, &QAbstractButton::clicked, this, [this] { model_.setDrawSide(DrawSide::front); showSide(model_.drawSide(), true); });
     connect(back_, &QAbstractButton::clicked, this, [this] { model_.setDrawSide(DrawSide::back); showSide(model_.drawSide(), true); });
     column->addWidget(bar_);

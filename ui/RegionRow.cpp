@@ -149,8 +149,10 @@ void RegionRow::setState(const RegionRowState& state)
     const bool first = !std::exchange(shown_, true);
 
     if (first || old.isBack != state.isBack) badge_->setSide(state.isBack);
-    name_->setText(state.name);
-    setAccessibleName(state.name);
+    if (first || old.name != state.name) {
+        name_->setText(state.name);
+        setAccessibleName(state.name);
+    }
     name_->setColor(state.selected ? QColor(Qt::white) : state.isBack ? Theme::back() : QColor());
     if (first || old.backLabel != state.backLabel) {
         backLabel_->setText(state.backLabel.value_or(QString()));

@@ -9,7 +9,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QThreadPool>
 #include <QUrl>
 #include <QtConcurrent>
 
@@ -21,15 +20,13 @@ namespace {
 
 constexpr int pictureHeight = 84, captionGap = 6, radius = 6, inset = 3;
 
-// Decoding has threads of its own: Qt's painting splits large fills over the global pool and
-// waits for them, so a queue of decodes there would stall the main thread's painting.
-QThreadPool& decodePool()
+}  // namespace
+
+QThreadPool& SavedThumbnail::decodePool()
 {
     static QThreadPool pool;
     return pool;
 }
-
-}  // namespace
 
 SavedThumbnail::SavedThumbnail(const QString& path, QWidget* parent) : QWidget(parent)
 {

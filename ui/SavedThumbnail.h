@@ -7,6 +7,7 @@
 #include <QFutureWatcher>
 #include <QImage>
 #include <QPixmap>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <memory>
@@ -18,6 +19,10 @@ public:
     static constexpr int maxPixel = 320;
 
     explicit SavedThumbnail(const QString& path, QWidget* parent = nullptr);
+
+    // The threads that decode thumbnails, apart from Qt's global pool: Qt's painting splits
+    // large fills over that pool and waits for them, so decodes queued there would stall it.
+    static QThreadPool& decodePool();
 
     const QString& path() const { return path_; }
     // Shows another file: the picture starts over.

@@ -20,7 +20,6 @@
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
-#include <QThreadPool>
 #include <QToolButton>
 
 namespace {
@@ -320,7 +319,7 @@ TEST_F(SidebarTest, ThumbnailsDecodeAwayAndOpenOnClick)
         SavedThumbnail gone(wide);
         gone.show();
     }  // the view goes while its picture is decoded
-    QThreadPool::globalInstance()->waitForDone();
+    SavedThumbnail::decodePool().waitForDone();
     QCoreApplication::processEvents();
 
     UrlCatcher catcher;
