@@ -22,6 +22,8 @@ packages=(
   librsvg2-bin desktop-file-utils appstream
   # a real window without a display
   xvfb xauth
+  # the window's symbols: a freedesktop icon theme and Qt's SVG icon and image plugins
+  adwaita-icon-theme libqt6svg6
 )
 
 missing=()

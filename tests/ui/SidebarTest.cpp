@@ -1,0 +1,336 @@
+#include "ui/Sidebar.h"
+
+#include "analysis/ImageUtil.h"
+#include "support/ModelFixture.h"
+#include "ui/CountChip.h"
+#include "ui/DrawModeControl.h"
+#include "ui/ElidedLabel.h"
+#include "ui/RegionRow.h"
+#include "ui/RegionsBlock.h"
+#include "ui/SavedFilesArea.h"
+#include "ui/SavedThumbnail.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+class SidebarTest : public ModelFixture {
+protected:
+    AppModel& m = makeModel();
+    Sidebar sidebar{m};
+
+    void SetUp() override
+    {
+        sidebar.resize(Sidebar::width, 900);
+        sidebar.show();
+        m.setOverview(QImage(10, 10, QImage::Format_RGB32));
+    }
+
+    template <class T>
+    T* child(const char* name) const
+    {
+        T* w = sidebar.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QAbstractButton* button(const QString& text) const
+    {
+        for (QAbstractButton* b : sidebar.findChildren<QAbstractButton*>())
+            if (b->text() == text && b->isVisibleTo(&sidebar)) return b;
+        ADD_FAILURE() << "no button " << text.toStdString();
+        return nullptr;
+    }
+    const std::vector<RegionRow*>& rows() const { return sidebar.regionsBlock()->rows(); }
+
+    static ScanRegion region(const QString& name, std::optional<BackTarget> back = std::nullopt, double angle = 0)
+    {
+        ScanRegion r;
+        r.name = name;
+        r.center = QPointF(2, 2);
+        r.size = QSizeF(3, 2);
+        r.angle = angle;
+        r.back = back;
+        return r;
+    }
+    void setRegions(const std::vector<ScanRegion>& regions)
+    {
+        m.setRegions(regions);
+        sidebar.setPlan(m.plannedStems());
+    }
+    static std::vector<QString> menuTexts(QMenu* menu)
+    {
+        menu->popup(QPoint(0, 0));
+        std::vector<QString> texts;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator()) texts.push_back(a->text());
+        menu->hide();
+        return texts;
+    }
+    QString writeJPEG(const QString& name, QSize size = QSize(60, 40)) const
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        const QString path = QDir(outputFolder()).filePath(name);
+        EXPECT_TRUE(ImageUtil::saveJPEG(image, path, 0.9, 100));
+        return path;
+    }
+};
+
+TEST_F(SidebarTest, WithoutRegionsTheNoteStandsInForTheListAndNothingCanBeScanned)
+{
+    auto* fronts = child<CountChip>("frontCount");
+    auto* backs = child<CountChip>("backCount");
+    auto* scan = child<QPushButton>("scan");
+    EXPECT_TRUE(child<QWidget>("emptyNote")->isVisible());
+    EXPECT_FALSE(child<QWidget>("bulkRow")->isVisible());
+    EXPECT_FALSE(child<QWidget>("regionList")->isVisible());
+    for (CountChip* chip : {fronts, backs}) {
+        EXPECT_EQ(chip->count(), 0);
+        EXPECT_NEAR(chip->textColor().alphaF(), 0.55, 0.01);
+    }
+    EXPECT_EQ(scan->text(), "Scan 0 Regions");
+    EXPECT_FALSE(scan->isEnabled());
+
+    setRegions({region("Region 1"), region("Region 2", BackTarget::automatic()), region("Region 3")});
+    EXPECT_FALSE(child<QWidget>("emptyNote")->isVisible());
+    EXPECT_TRUE(child<QWidget>("bulkRow")->isVisible());
+    EXPECT_EQ(fronts->count(), 2);
+    EXPECT_EQ(backs->count(), 1);
+    EXPECT_EQ(fronts->textColor().alphaF(), 1.0f);
+    EXPECT_EQ(scan->text(), "Scan 3 Regions");
+    EXPECT_TRUE(scan->isEnabled());
+    m.setScannerBusy(true);
+    EXPECT_FALSE(scan->isEnabled());
+    m.setScannerBusy(false);
+    m.setOverview(QImage());
+    EXPECT_FALSE(scan->isEnabled());
+}
+
+TEST_F(SidebarTest, RowsShowThePlanAndThePairing)
+{
+    const ScanRegion front = region("Region 1", std::nullopt, 0.5);
+    const ScanRegion orphan = region("Region 2", BackTarget::region(QUuid::createUuid()), 0.0005);
+    setRegions({front, orphan});
+    sidebar.setPlan({{front.id, "scan_0001"}});
+    ASSERT_EQ(rows().size(), 2u);
+    EXPECT_EQ(rows()[0]->state().name, "scan_0001");
+    EXPECT_EQ(rows()[0]->state().angle, "↻29°");
+    EXPECT_EQ(rows()[0]->state().backLabel, std::nullopt);
+    EXPECT_EQ(rows()[1]->state().name, "—");
+    EXPECT_EQ(rows()[1]->state().backLabel, "back of front");
+    EXPECT_EQ(rows()[1]->state().angle, std::nullopt);
+    EXPECT_EQ(rows()[1]->findChild<ElidedLabel*>()->text(), "—");
+}
+
+TEST_F(SidebarTest, RowsAreUpdatedInPlace)
+{
+    setRegions({region("A"), region("B"), region("C")});
+    const std::vector<RegionRow*> before = rows();
+    auto regions = m.regions();
+    regions[1].angle = 0.1;
+    setRegions(regions);
+    EXPECT_EQ(rows(), before);
+    EXPECT_EQ(rows()[1]->state().angle, "↻5.7°");
+
+    m.removeRegion(regions[0].id);
+    EXPECT_EQ(rows(), (std::vector<RegionRow*>{before[1], before[2]}));
+
+    rows()[1]->removeButton()->click();
+    ASSERT_EQ(m.regions().size(), 1u);
+    EXPECT_EQ(m.regions()[0].id, regions[1].id);
+
+    QTest::mouseClick(rows()[0], Qt::LeftButton, {}, QPoint(rows()[0]->width() / 2, 4));
+    EXPECT_EQ(m.selectedID(), regions[1].id);
+    EXPECT_TRUE(rows()[0]->state().selected);
+}
+
+TEST_F(SidebarTest, TheBadgeMenuChangesThePairing)
+{
+    setRegions({region("Only")});
+    QMenu* menu = rows()[0]->badgeMenu();
+    EXPECT_EQ(menuTexts(menu), (std::vector<QString>{"Front side", "Back — auto (same area)"}));
+
+    std::vector<ScanRecord> history(20);
+    for (int i = 0; i < 20; ++i) {
+        history[std::size_t(i)].base = QString("scan_%1").arg(i + 1, 4, 10, QChar('0'));
+        history[std::size_t(i)].date = i;
+    }
+    m.setHistory(history);
+    const auto texts = menuTexts(menu);
+    ASSERT_EQ(texts.size(), 10u);
+    EXPECT_EQ(texts[2], "Back of scan_0020");
+    EXPECT_EQ(texts[9], "Back of scan_0013");
+
+    menu->popup(QPoint(0, 0));
+    menu->actions().back()->trigger();
+    EXPECT_EQ(m.regions()[0].back, BackTarget::history("scan_0013"));
+    EXPECT_EQ(rows()[0]->state().backLabel, "back of scan_0013");
+}
+
+TEST_F(SidebarTest, BulkButtons)
+{
+    ScanRegion saved = region("A", BackTarget::history("scan_0001"));
+    saved.frontBase = "scan_0001";
+    setRegions({saved, region("B", BackTarget::automatic())});
+    m.setSelectedID(saved.id);
+    int released = 0;
+    m.releaseKeyboardFocus = [&] { ++released; };
+
+    button("All fronts")->click();
+    EXPECT_FALSE(m.regions()[0].isBack());
+    EXPECT_FALSE(m.regions()[1].isBack());
+    EXPECT_EQ(m.regions()[0].frontBase, "scan_0001");
+
+    button("All backs")->click();
+    EXPECT_TRUE(m.regions()[0].isBack() && m.regions()[1].isBack());
+
+    button("Clear")->click();
+    EXPECT_TRUE(m.regions().empty());
+    EXPECT_FALSE(m.selectedID().has_value());
+    EXPECT_EQ(released, 1);
+    EXPECT_TRUE(rows().empty());
+}
+
+TEST_F(SidebarTest, TypingIsWrittenThroughAndAnEchoNeverMovesTheCursor)
+{
+    auto* name = child<QLineEdit>("baseName");
+    auto* caption = child<ElidedLabel>("scanCaption");
+    name->setFocus();
+    name->setCursorPosition(2);
+    for (QChar c : QStringLiteral("XY")) {
+        QTest::keyClick(name, c.toLatin1());
+        m.setBaseName(m.baseName());  // the model publishes again, as its observers do
+        EXPECT_EQ(caption->text(), "600 dpi · Color · " + name->text());
+    }
+    EXPECT_EQ(name->text(), "scXYan");
+    EXPECT_EQ(name->cursorPosition(), 4);
+    EXPECT_EQ(m.baseName(), "scXYan");
+
+    m.setBaseName("box");  // a change from elsewhere is shown, the cursor kept in range
+    EXPECT_EQ(name->text(), "box");
+    EXPECT_EQ(name->cursorPosition(), 3);
+
+    auto* suffix = child<QLineEdit>("suffix");
+    suffix->setFocus();
+    QTest::keyClicks(suffix, "2");
+    EXPECT_EQ(m.backSuffix(), "_b2");
+}
+
+TEST_F(SidebarTest, SettingsPickersAndFolder)
+{
+    auto* res = child<QComboBox>("resolution");
+    ASSERT_EQ(res->count(), int(AppModel::resolutionPresets.size()));
+    EXPECT_EQ(res->itemText(0), "100 dpi");
+    EXPECT_EQ(res->currentText(), "600 dpi");
+    res->activated(2);
+    EXPECT_EQ(m.dpi(), 300);
+
+    auto* color = child<QComboBox>("colorMode");
+    EXPECT_EQ(color->itemText(2), "B & W");
+    color->activated(1);
+    EXPECT_EQ(m.colorMode(), ColorMode::gray);
+    EXPECT_EQ(child<ElidedLabel>("scanCaption")->text(), "300 dpi · Grayscale · scan");
+
+    const QString other = root.filePath("Box 2");
+    m.chooseFolder = [&](const QString&) { return std::optional<QString>(other); };
+    child<QPushButton>("chooseFolder")->click();
+    EXPECT_EQ(m.outputDir(), other);
+    EXPECT_EQ(child<ElidedLabel>("folder")->text(), "Box 2");
+}
+
+TEST_F(SidebarTest, DrawSideSegments)
+{
+    auto* control = sidebar.findChild<DrawModeControl*>();
+    button("BACK")->click();
+    EXPECT_EQ(m.drawSide(), DrawSide::back);
+    EXPECT_TRUE(spinUntil([&] { return control->highlightPosition() == 1.0; }));
+    m.flipSpace();
+    EXPECT_TRUE(spinUntil([&] { return control->highlightPosition() == 0.0; }));
+    EXPECT_TRUE(button("FRONT")->isChecked());
+}
+
+TEST_F(SidebarTest, SavedAreaHeightFollowsTheFilesAndTheBlock)
+{
+    std::vector<ScanRecord> history;
+    for (int i = 1; i <= 5; ++i) {
+        ScanRecord r;
+        r.base = QString("scan_%1").arg(i, 4, 10, QChar('0'));
+        r.date = i;
+        writeJPEG(r.base + ".jpg");
+        history.push_back(r);
+    }
+    m.setHistory(history);
+    m.setLastSaved({writeJPEG("scan_0006.jpg")});
+    SavedFilesArea* area = sidebar.regionsBlock()->savedFiles();
+    EXPECT_EQ(area->lastSavedCount(), 1);
+    EXPECT_EQ(area->historyCount(), 5);
+    auto* scroll = area->findChild<QScrollArea*>("savedScroll");
+    sidebar.resize(Sidebar::width, 1000);
+    QCoreApplication::processEvents();
+    ASSERT_GE(sidebar.regionsBlock()->height(), 550);
+    EXPECT_EQ(scroll->height(), 220);
+
+    sidebar.resize(Sidebar::width, 700);
+    QCoreApplication::processEvents();
+    const int block = sidebar.regionsBlock()->height();
+    ASSERT_LT(block, 550);
+    EXPECT_EQ(scroll->height(), int(0.4 * block));
+}
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    std::vector<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened.push_back(url); }
+};
+
+TEST_F(SidebarTest, ThumbnailsDecodeAwayAndOpenOnClick)
+{
+    const QString wide = writeJPEG("wide.jpg", QSize(400, 200));
+    const QString tall = writeJPEG("tall.jpg", QSize(100, 300));
+    QFile broken(QDir(outputFolder()).filePath("broken.jpg"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a picture");
+    broken.close();
+
+    SavedThumbnail bad(broken.fileName());
+    bad.show();
+    EXPECT_TRUE(spinUntil([&] { return bad.loaded(); }));
+    EXPECT_TRUE(bad.image().isNull()) << "the placeholder stays";
+
+    SavedThumbnail changed(wide);
+    changed.show();
+    changed.setPath(tall);  // the wide picture, when it comes, is for a file no longer shown
+    EXPECT_TRUE(spinUntil([&] { return changed.loaded(); }));
+    EXPECT_LT(changed.image().width(), changed.image().height());
+
+    {
+        SavedThumbnail gone(wide);
+        gone.show();
+    }  // the view goes while its picture is decoded
+    SavedThumbnail::decodePool().waitForDone();
+    QCoreApplication::processEvents();
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    QTest::mouseClick(&changed, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("file");
+    ASSERT_EQ(catcher.opened.size(), 1u);
+    EXPECT_EQ(catcher.opened[0].toLocalFile(), tall);
+    EXPECT_EQ(changed.toolTip(), "Open tall.jpg");
+}
+
+}  // namespace
+
+#include "SidebarTest.moc"
