@@ -67,9 +67,41 @@ void ConnectorsView::setConnectors(std::vector<Connector> connectors, bool fade)
 void ConnectorsView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    const QPointF origin = QPointF(mapTo(space_, QPoint(0, 0)));
+    if (fade_.state() == QAbstractAnimation::Running) {
+        const double t = fade_.currentValue().toDouble();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-origin);
+        for (const Connector& c : leaving_) drawConnector(painter, c, 1.0 - t);
+        for (const Connector& c : connectors_) drawConnector(painter, c, contains(arriving_, c) ? t : 1.0);
+        return;
+    }
+    // At rest every cord is drawn once, plain, and kept until the cords, the size or the
+    // place change; an emphatic cord, which covers its plain self, is drawn over them live.
+    const qreal dpr = painter.device()->devicePixelRatioF();
+    const std::vector<Connector> plain = plainCords();
+    if (layer_.isNull() || layer_.devicePixelRatio() != dpr || layer_.deviceIndependentSize() != QSizeF(size())
+        || layerOrigin_ != origin || layerCords_ != plain) {
+        layer_ = QPixmap((QSizeF(size()) * dpr).toSize());
+        layer_.setDevicePixelRatio(dpr);
+        layer_.fill(Qt::transparent);
+        layerOrigin_ = origin;
+        layerCords_ = plain;
+        QPainter cords(&layer_);
+        cords.setRenderHint(QPainter::Antialiasing);
+        cords.translate(-origin);
+        for (const Connector& c : plain) drawConnector(cords, c, 1.0);
+    }
+    painter.drawPixmap(0, 0, layer_);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(-QPointF(mapTo(space_, QPoint(0, 0))));
-    const double t = fade_.state() == QAbstractAnimation::Running ? fade_.currentValue().toDouble() : 1.0;
-    for (const Connector& c : leaving_) drawConnector(painter, c, 1.0 - t);
-    for (const Connector& c : connectors_) drawConnector(painter, c, contains(arriving_, c) ? t : 1.0);
+    painter.translate(-origin);
+    for (const Connector& c : connectors_)
+        if (c.emphatic) drawConnector(painter, c, 1.0);
+}
+
+std::vector<Connector> ConnectorsView::plainCords() const
+{
+    std::vector<Connector> plain = connectors_;
+    for (Connector& c : plain) c.emphatic = false;
+    return plain;
 }

@@ -5,6 +5,7 @@
 
 #include "ui/PairingRules.h"
 
+#include <QPixmap>
 #include <QVariantAnimation>
 #include <QWidget>
 
@@ -23,9 +24,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    std::vector<Connector> plainCords() const;
+
     QWidget* space_;
     std::vector<Connector> connectors_;
     std::vector<Connector> leaving_;  // fading out
     std::vector<Connector> arriving_; // fading in
     QVariantAnimation fade_;
+    // The cords at rest, drawn plain once.
+    QPixmap layer_;
+    QPointF layerOrigin_;
+    std::vector<Connector> layerCords_;
 };

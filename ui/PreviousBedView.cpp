@@ -51,15 +51,10 @@ void PreviousBedView::setColorByBase(const ColorByBase& colorByBase)
 {
     if (colorByBase == colorByBase_) return;
     colorByBase_ = colorByBase;
-    update();
+    redraw();
 }
 
-void PreviousBedView::setPendingActive(bool pendingActive)
-{
-    if (pendingActive == pendingActive_) return;
-    pendingActive_ = pendingActive;
-    update();
-}
+void PreviousBedView::setPendingActive(bool pendingActive) { pendingActive_ = pendingActive; }
 
 void PreviousBedView::setHighlightBase(const std::optional<QString>& base)
 {
@@ -70,17 +65,24 @@ void PreviousBedView::setHighlightBase(const std::optional<QString>& base)
 
 void PreviousBedView::setPointer(const PairingPointer& pointer)
 {
-    if (pointer == pointer_) return;
+    // Only the photos the pointer emphasises change the drawing; the cord's end does not.
+    const auto source = [](const PairingPointer& p) { return p.linkDrag ? std::optional(p.linkDrag->sourceBase) : std::nullopt; };
+    const bool changed = pointer.hoveredBase != pointer_.hoveredBase || source(pointer) != source(pointer_);
     pointer_ = pointer;
-    update();
+    if (changed) update();
 }
 
 void PreviousBedView::changePointer(const PairingPointer& pointer)
 {
     if (pointer == pointer_) return;
-    pointer_ = pointer;
-    update();
+    setPointer(pointer);
     if (onPointerChanged) onPointerChanged(pointer_);
+}
+
+void PreviousBedView::redraw()
+{
+    layer_ = QPixmap();
+    update();
 }
 
 // ---- layout and frames ----------------------------------------------------------------
@@ -100,7 +102,7 @@ void PreviousBedView::layOut()
         polygons_.push_back(PairingGeometry::recordPolygon(r, fit_, bedSize_));
         centers_.push_back(PairingGeometry::mapBedPoint(r.center, fit_, bedSize_));
     }
-    update();
+    redraw();
     reportFrames();
 }
 
@@ -202,9 +204,8 @@ void PreviousBedView::leaveEvent(QEvent*)
 
 // ---- drawing ----------------------------------------------------------------------------
 
-void PreviousBedView::drawPicture(QPainter& painter)
+void PreviousBedView::drawPicture(QPainter& painter, qreal dpr)
 {
-    const qreal dpr = devicePixelRatioF();
     if (scaled_.isNull() || scaled_.devicePixelRatio() != dpr) {
         scaled_ = QPixmap::fromImage(image_.scaled((fit_.size() * dpr).toSize(), Qt::IgnoreAspectRatio,
                                                    Qt::SmoothTransformation));
@@ -221,21 +222,36 @@ void PreviousBedView::drawPicture(QPainter& painter)
     painter.drawRect(fit_.adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
-void PreviousBedView::drawRecord(QPainter& painter, std::size_t i)
+bool PreviousBedView::emphasised(std::size_t i) const
+{
+    const QString& base = records_[i].base;
+    return base == pointer_.hoveredBase || (pointer_.linkDrag && pointer_.linkDrag->sourceBase == base);
+}
+
+bool PreviousBedView::raised(std::size_t i) const { return emphasised(i) || records_[i].base == highlightBase_; }
+
+void PreviousBedView::drawRecord(QPainter& painter, std::size_t i, bool over)
 {
     const QString& base = records_[i].base;
     const QPolygonF& polygon = polygons_[i];
     const auto index = colorByBase_.constFind(base);
     const QColor c = PairPalette::color(index == colorByBase_.constEnd() ? std::nullopt : std::optional<int>(*index));
-    const bool emphasised = base == pointer_.hoveredBase || (pointer_.linkDrag && pointer_.linkDrag->sourceBase == base);
 
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::withAlpha(c, emphasised ? 0.26 : 0.13));
-    painter.drawPolygon(polygon);
-    if (emphasised) PairingPaint::strokeOutline(painter, polygon, c, 4.8, 2.6);
-    else PairingPaint::strokeOutline(painter, polygon, c, 3.2, 1.7);
+    // Drawn over its plain self, an emphasised photo adds the fill that brings it from 0.13
+    // to 0.26 opacity, and its wider outline covers the plain one.
+    if (!over) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::withAlpha(c, 0.13));
+        painter.drawPolygon(polygon);
+        PairingPaint::strokeOutline(painter, polygon, c, 3.2, 1.7);
+    } else if (emphasised(i)) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::withAlpha(c, (0.26 - 0.13) / (1 - 0.13)));
+        painter.drawPolygon(polygon);
+        PairingPaint::strokeOutline(painter, polygon, c, 4.8, 2.6);
+    }
 
-    if (base == highlightBase_) {
+    if (over && base == highlightBase_) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(Theme::withAlpha(Qt::black, 0.3));
         painter.drawPolygon(polygon);
@@ -255,15 +271,17 @@ void PreviousBedView::drawRecord(QPainter& painter, std::size_t i)
     painter.drawText(plate, Qt::AlignCenter, base);
 }
 
-void PreviousBedView::paintEvent(QPaintEvent*)
+void PreviousBedView::renderLayer(qreal dpr)
 {
-    QPainter painter(this);
-    painter.fillRect(rect(), Theme::canvas());
+    layer_ = QPixmap((QSizeF(size()) * dpr).toSize());
+    layer_.setDevicePixelRatio(dpr);
+    layer_.fill(Theme::canvas());
+    QPainter painter(&layer_);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (!image_.isNull() && !fit_.isEmpty()) drawPicture(painter);
+    if (!image_.isNull() && !fit_.isEmpty()) drawPicture(painter, dpr);
     painter.setFont(labelFont());
-    for (std::size_t i = 0; i < records_.size(); ++i) drawRecord(painter, i);
+    for (std::size_t i = 0; i < records_.size(); ++i) drawRecord(painter, i, false);
     if (records_.empty()) {
         QFont message = font();
         PairingPaint::setFontSize(message, 12);
@@ -271,4 +289,17 @@ void PreviousBedView::paintEvent(QPaintEvent*)
         painter.setPen(Theme::secondary());
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No previous scan to pair against"));
     }
+}
+
+void PreviousBedView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const qreal dpr = painter.device()->devicePixelRatioF();
+    if (layer_.isNull() || layer_.devicePixelRatio() != dpr) renderLayer(dpr);
+    painter.drawPixmap(0, 0, layer_);
+    // The photos the pointer is on, over their plain selves.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(labelFont());
+    for (std::size_t i = 0; i < records_.size(); ++i)
+        if (raised(i)) drawRecord(painter, i, true);
 }

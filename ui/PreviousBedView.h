@@ -74,8 +74,13 @@ private:
     void changePointer(const PairingPointer& pointer);
     void hoverMove(QPointF local);
     void dragMove(QPointF local);
-    void drawPicture(QPainter& painter);
-    void drawRecord(QPainter& painter, std::size_t i);
+    void redraw();
+    void renderLayer(qreal devicePixelRatio);
+    void drawPicture(QPainter& painter, qreal devicePixelRatio);
+    bool emphasised(std::size_t i) const;
+    bool raised(std::size_t i) const;
+    // The record plain, or (`over`) what emphasis and highlight add over its plain self.
+    void drawRecord(QPainter& painter, std::size_t i, bool over);
 
     QWidget* space_;
     std::vector<ScanRecord> records_;
@@ -93,7 +98,9 @@ private:
     std::vector<QSizeF> labelSizes_;
     PrevFrames reported_;
 
-    // The picture and its shadow, scaled once per size.
+    // The picture with every record drawn plain, made again only when the scan, the colours
+    // or the size change; and the picture and its shadow, scaled once per size.
+    QPixmap layer_;
     QPixmap scaled_;
     QImage shadow_;
 
