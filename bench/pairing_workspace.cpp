@@ -98,13 +98,9 @@ struct Scene {
         const QRectF half(workspace->width() / 2.0 + 1, 60, workspace->width() / 2.0 - 1, workspace->height() - 90);
         const QRectF fit = PairingGeometry::fitRect(bed, half.size()).translated(half.topLeft());
         PairFrames frames;
-        for (const ScanRegion& r : model->regions()) {
-            ScanRecord shape;
-            shape.center = r.center;
-            shape.size = r.size;
-            shape.angle = r.angle;
-            frames.push_back({r.id, PairingGeometry::recordPolygon(shape, fit, bed), PairingGeometry::mapBedPoint(r.center, fit, bed)});
-        }
+        for (const ScanRegion& r : model->regions())
+            frames.push_back({r.id, PairingGeometry::shapePolygon(r.center, r.size, r.angle, fit, bed),
+                              PairingGeometry::mapBedPoint(r.center, fit, bed)});
         workspace->setCurrentFrames(frames);
     }
 

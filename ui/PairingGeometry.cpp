@@ -22,12 +22,12 @@ QPointF mapBedPoint(QPointF inches, const QRectF& fit, QSizeF bedSize)
     return QPointF(fit.left() + inches.x() * k, fit.top() + inches.y() * k);
 }
 
-QPolygonF recordPolygon(const ScanRecord& record, const QRectF& fit, QSizeF bedSize)
+QPolygonF shapePolygon(QPointF center, QSizeF size, double angle, const QRectF& fit, QSizeF bedSize)
 {
     ScanRegion shape;
-    shape.center = record.center;
-    shape.size = record.size;
-    shape.angle = record.angle;
+    shape.center = center;
+    shape.size = size;
+    shape.angle = angle;
     QPolygonF polygon;
     for (const QPointF& corner : shape.corners()) polygon << mapBedPoint(corner, fit, bedSize);
     return polygon;

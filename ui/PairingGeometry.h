@@ -25,8 +25,12 @@ QRectF fitRect(QSizeF content, QSizeF view);
 // width (1 when the width is unknown).
 QPointF mapBedPoint(QPointF inches, const QRectF& fit, QSizeF bedSize);
 
-// The record's rotated rectangle, mapped as above, corners in the regions' corner order.
-QPolygonF recordPolygon(const ScanRecord& record, const QRectF& fit, QSizeF bedSize);
+// A rotated rectangle on the bed, mapped as above, corners in the regions' corner order.
+QPolygonF shapePolygon(QPointF center, QSizeF size, double angle, const QRectF& fit, QSizeF bedSize);
+inline QPolygonF recordPolygon(const ScanRecord& record, const QRectF& fit, QSizeF bedSize)
+{
+    return shapePolygon(record.center, record.size, record.angle, fit, bedSize);
+}
 
 // The topmost (last) polygon containing `p`.
 std::optional<std::size_t> polygonAt(QPointF p, const std::vector<QPolygonF>& polygons);

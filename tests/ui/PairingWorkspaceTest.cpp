@@ -88,14 +88,9 @@ protected:
         const QRectF area = bedRect();
         const QRectF fit = PairingGeometry::fitRect({8.5, 11.7}, area.size()).translated(area.topLeft());
         PairFrames frames;
-        for (const ScanRegion& r : model->regions()) {
-            ScanRecord shape;
-            shape.center = r.center;
-            shape.size = r.size;
-            shape.angle = r.angle;
-            frames.push_back({r.id, PairingGeometry::recordPolygon(shape, fit, {8.5, 11.7}),
+        for (const ScanRegion& r : model->regions())
+            frames.push_back({r.id, PairingGeometry::shapePolygon(r.center, r.size, r.angle, fit, {8.5, 11.7}),
                               PairingGeometry::mapBedPoint(r.center, fit, {8.5, 11.7})});
-        }
         ws->setCurrentFrames(frames);
     }
 
