@@ -111,10 +111,7 @@ void PairingWorkspace::watchPointer(QWidget* widget)
 {
     widget->setMouseTracking(true);
     widget->installEventFilter(this);
-    for (QWidget* child : widget->findChildren<QWidget*>()) {
-        child->setMouseTracking(true);
-        child->installEventFilter(this);
-    }
+    for (QWidget* child : widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) watchPointer(child);
 }
 
 bool PairingWorkspace::eventFilter(QObject* watched, QEvent* event)
@@ -130,7 +127,11 @@ bool PairingWorkspace::eventFilter(QObject* watched, QEvent* event)
     // The pointer over the bed: where a pending link's cord runs to and what it would link.
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget) return false;
-    if (event->type() == QEvent::MouseMove) {
+    if (event->type() == QEvent::ChildAdded) {
+        // Controls the bed adds later are followed too.
+        QObject* child = static_cast<QChildEvent*>(event)->child();
+        if (child->isWidgetType()) watchPointer(static_cast<QWidget*>(child));
+    } else if (event->type() == QEvent::MouseMove) {
         PairingPointer next = pointer_;
         next.linkCursor = widget->mapTo(this, static_cast<QMouseEvent*>(event)->position());
         setPointer(next);

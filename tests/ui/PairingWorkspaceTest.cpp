@@ -261,6 +261,12 @@ TEST_F(WorkspaceTest, APendingLinkHighlightsBothEndsAndIsCompletedOrCancelledByA
     EXPECT_EQ(cord()->colorIndex, 0);
     EXPECT_EQ(ws->linkTargetID(), model->regions()[1].id);
     EXPECT_EQ(part<LinkCordView>()->target(), ws->currentFrames()[1].corners);
+    // A control the bed shows over itself later is followed too.
+    auto* control = new QWidget(bed());
+    control->setGeometry(0, 0, 40, 40);
+    control->show();
+    QTest::mouseMove(control, QPoint(5, 6));
+    EXPECT_EQ(ws->pointer().linkCursor, QPointF(bed()->mapTo(ws.get(), QPoint(5, 6))));
 
     // Over a previous photo: that photo is highlighted, no back is.
     QTest::mouseMove(prev, front(2, prev));
