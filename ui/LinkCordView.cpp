@@ -15,16 +15,37 @@ LinkCordView::LinkCordView(QWidget* space, QWidget* parent) : QWidget(parent), s
 void LinkCordView::setLinkDrag(const std::optional<LinkDrag>& linkDrag)
 {
     if (linkDrag == linkDrag_) return;
+    const QRectF before = drawnArea();
     linkDrag_ = linkDrag;
-    update();
+    repaintArea(before);
 }
 
 void LinkCordView::setTarget(const std::optional<QPolygonF>& corners, const QColor& color)
 {
     if (corners == target_ && color == targetColor_) return;
+    const QRectF before = drawnArea();
     target_ = corners;
     targetColor_ = color;
-    update();
+    repaintArea(before);
+}
+
+QRectF LinkCordView::drawnArea() const
+{
+    QRectF area;
+    if (linkDrag_) {
+        const QPointF from = linkDrag_->from;
+        const QPointF to = linkDrag_->to;
+        area = PairingGeometry::cordPath(from, to, PairingGeometry::linkCordSag(QLineF(from, to).length())).controlPointRect();
+    }
+    if (target_) area |= target_->boundingRect();
+    // The widest stroke, the end dots and their rings reach 9 points beyond the lines.
+    return area.isNull() ? area : area.adjusted(-10, -10, 10, 10).translated(-QPointF(mapTo(space_, QPoint(0, 0))));
+}
+
+void LinkCordView::repaintArea(const QRectF& before)
+{
+    // Only where the cord was and is: everything under this layer is drawn again there.
+    update(before.united(drawnArea()).toAlignedRect());
 }
 
 void LinkCordView::paintEvent(QPaintEvent*)

@@ -28,6 +28,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QRectF drawnArea() const;  // in this view's coordinates
+    void repaintArea(const QRectF& before);
+
     QWidget* space_;
     std::optional<LinkDrag> linkDrag_;
     std::optional<QPolygonF> target_;
