@@ -4,10 +4,11 @@
 //   BedPane        the bed, or its placeholder before the first preview
 //   WorkspacePane  the pairing workspace, in place of the bed while pairing
 //   SidebarPane    the settings and regions column, 300 wide
-// Empty stand-ins hold their places until the views themselves are in.
 
-#include "app/StandInPane.h"
+#include "ui/BedOrPlaceholder.h"
+#include "ui/PairingWorkspace.h"
+#include "ui/Sidebar.h"
 
-using BedPane = StandInPane;
-using WorkspacePane = StandInPane;
-using SidebarPane = StandInPane;
+using BedPane = BedOrPlaceholder;
+using WorkspacePane = PairingWorkspace;
+using SidebarPane = Sidebar;

@@ -1,6 +1,7 @@
 #include "ui/PairingWorkspace.h"
 
 #include "ui/AllLinksToggle.h"
+#include "ui/BedView.h"
 #include "ui/ConnectorsView.h"
 #include "ui/LinkCordView.h"
 #include "ui/PairPalette.h"
@@ -92,19 +93,15 @@ PairingWorkspace::PairingWorkspace(AppModel& model, QWidget* parent) : QWidget(p
 // ---- the embedded bed ------------------------------------------------------------------------
 
 // The bed of the new preview, in pairing mode, reporting where it draws each region to
-// setCurrentFrames in this widget's coordinates. Until the bed view is part of the build this
-// is an empty area that the frames are given to from outside; with it, the body becomes:
-//     auto* bed = new BedView(model_, this);
-//     bed->setPairingMode(true);
-//     bed->setFrameReceiver(this);
-//     connect(bed, &BedView::pairFramesChanged, this, &PairingWorkspace::setCurrentFrames);
-//     return bed;
-// (and setPlan passes the plan on to it).
+// setCurrentFrames in this widget's coordinates.
 QWidget* PairingWorkspace::makeBed()
 {
-    auto* bed = new QWidget(this);
-    bed->setAccessibleName(QStringLiteral("New preview"));
-    return bed;
+    bedView_ = new BedView(model_, this);
+    bedView_->setPairingMode(true);
+    bedView_->setFrameReceiver(this);
+    bedView_->setAccessibleName(QStringLiteral("New preview"));
+    connect(bedView_, &BedView::pairFramesChanged, this, &PairingWorkspace::setCurrentFrames);
+    return bedView_;
 }
 
 void PairingWorkspace::watchPointer(QWidget* widget)
@@ -148,6 +145,7 @@ bool PairingWorkspace::eventFilter(QObject* watched, QEvent* event)
 void PairingWorkspace::setPlan(const AppModel::StemMap& plan)
 {
     plan_ = plan;
+    bedView_->setPlan(plan_);
     refreshPairs();
 }
 
@@ -187,6 +185,10 @@ void PairingWorkspace::refreshPairs()
     const AppModel::StemMap backStems = PairingRules::backStems(model_, plan_);
     pairColorIndex_ = PairingRules::pairColorIndex(model_.regions(), backStems, colorByBase_);
     pairMap_ = PairingRules::pairMap(model_.regions(), backStems);
+    QHash<QUuid, QColor> colors;
+    for (auto it = pairColorIndex_.constBegin(); it != pairColorIndex_.constEnd(); ++it)
+        colors.insert(it.key(), PairPalette::color(it.value()));
+    bedView_->setPairColors(colors, PairPalette::unpaired());
     const int matched = static_cast<int>(pairColorIndex_.size());
     const int backs = PairingRules::backCount(model_.regions());
     header_->newTag()->setDetail(PairingRules::matchedDetail(matched, backs),
@@ -221,6 +223,7 @@ void PairingWorkspace::refreshLinks(bool fade)
                                          : PairingRules::pendingCord(model_.pendingLink(), currentFrames_,
                                                                      pairColorIndex_, pointer_.linkCursor));
     linkTargetID_ = PairingRules::linkTargetID(pointer_.linkDrag, pending, pointer_.linkCursor, currentFrames_);
+    bedView_->setLinkTargetID(linkTargetID_);
     const auto target = std::find_if(currentFrames_.begin(), currentFrames_.end(),
                                      [&](const PairFrame& f) { return f.id == linkTargetID_; });
     if (target == currentFrames_.end()) {

@@ -25,6 +25,8 @@ class ConnectorsView;
 class LinkCordView;
 class PairingHeader;
 
+class BedView;
+
 class PairingWorkspace : public QWidget {
     Q_OBJECT
 
@@ -87,6 +89,7 @@ private:
     PreviousBedView* previous_;
     QWidget* bedArea_;
     QWidget* bed_;
+    BedView* bedView_ = nullptr;
     ConnectorsView* connectors_;
     LinkCordView* cord_;
 };

@@ -1,6 +1,0 @@
-#include "app/StandInPane.h"
-
-StandInPane::StandInPane(AppModel&, QWidget* parent) : QWidget(parent)
-{
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-}
