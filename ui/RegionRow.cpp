@@ -132,6 +132,7 @@ RegionRow::RegionRow(AppModel& model, const AppModel::StemMap& plan, const QUuid
     remove_->setAutoRaise(true);
     remove_->setIcon(SidebarStyle::symbolIcon(QStringLiteral("user-trash-symbolic"), Theme::secondary()));
     remove_->setIconSize(QSize(13, 13));
+    remove_->setFixedSize(20, 20);
     remove_->setToolTip(QStringLiteral("Remove region"));
     remove_->setAccessibleName(QStringLiteral("Remove region"));
     remove_->setFocusPolicy(Qt::NoFocus);
