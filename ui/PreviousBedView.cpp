@@ -36,7 +36,6 @@ PreviousBedView::PreviousBedView(QWidget* space, QWidget* parent) : QWidget(pare
 void PreviousBedView::setScan(const std::vector<ScanRecord>& records, const QImage& image, QSizeF bedSize)
 {
     if (records == records_ && image.cacheKey() == image_.cacheKey() && bedSize == bedSize_) return;
-    if (image.cacheKey() != image_.cacheKey()) scaled_ = {};
     records_ = records;
     image_ = image;
     bedSize_ = bedSize;
@@ -91,10 +90,7 @@ void PreviousBedView::layOut()
 {
     const QSizeF content = image_.isNull() ? bedSize_ : QSizeF(image_.size());
     const QRectF fit = PairingGeometry::fitRect(content, size());
-    if (fit.size() != fit_.size()) {
-        scaled_ = {};
-        shadow_ = {};
-    }
+    if (fit.size() != fit_.size()) shadow_ = {};
     fit_ = fit;
     polygons_.clear();
     centers_.clear();
@@ -204,19 +200,14 @@ void PreviousBedView::leaveEvent(QEvent*)
 
 // ---- drawing ----------------------------------------------------------------------------
 
-void PreviousBedView::drawPicture(QPainter& painter, qreal dpr)
+void PreviousBedView::drawPicture(QPainter& painter)
 {
-    if (scaled_.isNull() || scaled_.devicePixelRatio() != dpr) {
-        scaled_ = QPixmap::fromImage(image_.scaled((fit_.size() * dpr).toSize(), Qt::IgnoreAspectRatio,
-                                                   Qt::SmoothTransformation));
-        scaled_.setDevicePixelRatio(dpr);
-    }
-    if (shadow_.isNull() || shadow_.devicePixelRatio() != dpr) shadow_ = SoftShadow::make(fit_.size(), shadowRadius, dpr);
+    if (shadow_.isNull()) shadow_ = SoftShadow::make(fit_.size(), shadowRadius);
     const double m = SoftShadow::margin(shadowRadius);
     painter.setOpacity(0.55);
-    painter.drawImage(fit_.topLeft() + QPointF(-m, -m + shadowDrop), shadow_);
+    painter.drawImage(fit_.adjusted(-m, -m, m, m).translated(0, shadowDrop), shadow_);
     painter.setOpacity(1);
-    painter.drawPixmap(fit_.topLeft(), scaled_);
+    painter.drawImage(fit_, image_);
     painter.setPen(QPen(Theme::withAlpha(Qt::white, 0.08), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(fit_.adjusted(0.5, 0.5, -0.5, -0.5));
@@ -279,7 +270,7 @@ void PreviousBedView::renderLayer(qreal dpr)
     QPainter painter(&layer_);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (!image_.isNull() && !fit_.isEmpty()) drawPicture(painter, dpr);
+    if (!image_.isNull() && !fit_.isEmpty()) drawPicture(painter);
     painter.setFont(labelFont());
     for (std::size_t i = 0; i < records_.size(); ++i) drawRecord(painter, i, false);
     if (records_.empty()) {

@@ -76,7 +76,7 @@ private:
     void dragMove(QPointF local);
     void redraw();
     void renderLayer(qreal devicePixelRatio);
-    void drawPicture(QPainter& painter, qreal devicePixelRatio);
+    void drawPicture(QPainter& painter);
     bool emphasised(std::size_t i) const;
     bool raised(std::size_t i) const;
     // The record plain, or (`over`) what emphasis and highlight add over its plain self.
@@ -99,9 +99,8 @@ private:
     PrevFrames reported_;
 
     // The picture with every record drawn plain, made again only when the scan, the colours
-    // or the size change; and the picture and its shadow, scaled once per size.
+    // or the size change; and the picture's shadow, made once per size.
     QPixmap layer_;
-    QPixmap scaled_;
     QImage shadow_;
 
     std::optional<QPointF> pressAt_;  // where the left button went down

@@ -7,7 +7,6 @@
 namespace SoftShadow {
 namespace {
 
-// The blur is worked out at half size; a shadow this soft shows no difference.
 constexpr double workScale = 0.5;
 
 // One running-mean pass of width 2r+1 along each row (`stride` 1) or column.
@@ -32,7 +31,7 @@ void boxPass(std::uint8_t* data, int count, int length, int step, int stride, in
 
 double margin(double radius) { return 1.5 * radius; }
 
-QImage make(QSizeF size, double radius, double devicePixelRatio)
+QImage make(QSizeF size, double radius)
 {
     const double m = margin(radius);
     const QSize work = (QSizeF(size.width() + 2 * m, size.height() + 2 * m) * workScale).toSize();
@@ -51,10 +50,7 @@ QImage make(QSizeF size, double radius, double devicePixelRatio)
         boxPass(mask.bits(), work.height(), work.width(), 1, static_cast<int>(mask.bytesPerLine()), r);
         boxPass(mask.bits(), work.width(), work.height(), static_cast<int>(mask.bytesPerLine()), 1, r);
     }
-    const QSize device = (QSizeF(size.width() + 2 * m, size.height() + 2 * m) * devicePixelRatio).toSize();
-    QImage shadow = mask.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    shadow.setDevicePixelRatio(devicePixelRatio);
-    return shadow;
+    return mask;
 }
 
 }  // namespace SoftShadow

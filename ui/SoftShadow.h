@@ -10,9 +10,9 @@ namespace SoftShadow {
 // How far the shadow of a `radius`-point blur reaches beyond the rectangle on each side.
 double margin(double radius);
 
-// The shadow of a `size`-point rectangle blurred by `radius` points, as opaque black with a
-// blurred alpha, covering the rectangle grown by `margin(radius)` on every side, in device
-// pixels for `devicePixelRatio`.
-QImage make(QSizeF size, double radius, double devicePixelRatio);
+// The shadow of a `size`-point rectangle blurred by `radius` points: black with a blurred
+// alpha, to be drawn stretched over the rectangle grown by `margin(radius)` on every side.
+// It is worked out at half a pixel a point; a shadow this soft looks no different stretched.
+QImage make(QSizeF size, double radius);
 
 }  // namespace SoftShadow
