@@ -30,6 +30,7 @@ protected:
 
     void SetUp() override
     {
+        host.reset();  // a view never outlives its model
         AppModel& m = makeModel();
         ScannerInfo info = ScriptedEngine::defaultInfo();
         info.bedSizeInches = QSizeF(8, 10);
