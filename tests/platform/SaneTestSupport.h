@@ -8,10 +8,7 @@
 #include <QFileInfo>
 #include <QString>
 
-inline QString saneConfigDir()
-{
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().absoluteFilePath("../data/sane");
-}
+inline QString saneConfigDir() { return QDir(QString::fromUtf8(BIVARA_TEST_DATA)).absoluteFilePath("sane"); }
 
 // Points SANE at our configuration; must run before the first SANE backend starts.
 inline void useTestBackend()
