@@ -8,7 +8,7 @@
 #include <QString>
 
 // The folder comes from the build: a compiler cache may turn __FILE__ into a relative path.
-inline QString saneConfigDir() { return QDir(QString::fromUtf8(BIVARA_TEST_DATA_DIR)).absoluteFilePath("sane"); }
+inline QString saneConfigDir() { return QDir(QString::fromUtf8(BIVARA_TEST_DATA)).absoluteFilePath("sane"); }
 
 // Points SANE at our configuration; must run before the first SANE backend starts.
 inline void useTestBackend()

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs the whole-cycle test in a virtual X server with its own session and accessibility bus.
+#   run_cycle.sh PROGRAM WORKDIR BED_IMAGE...
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program=$1; work=$2; shift 2
+rm -rf "$work"; mkdir -p "$work/home/sane"
+: >"$work/home/sane/dll.conf"  # SANE without backends: only the virtual flatbed is found
+beds=$(IFS=:; echo "$*")
+
+inner=$(cat <<'INNER'
+set -euo pipefail
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+bus=$!
+trap 'kill $bus 2>/dev/null || true' EXIT
+sleep 0.5
+/usr/bin/python3 "$HERE/cycle.py" "$@"
+INNER
+)
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/home"
+export SANE_CONFIG_DIR="$work/home/sane" BIVARA_VIRTUAL_SCANNER=1 BIVARA_VIRTUAL_BED="$beds"
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
+export BIVARA_PROBE_STALLS=1 HERE="$here"
+exec timeout 900 xvfb-run -a -s "-screen 0 1280x800x24" \
+  dbus-run-session -- bash -c "$inner" cycle "$program" "$work" "$@" 2> >(grep -v 'fd limit' >&2)
