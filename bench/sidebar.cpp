@@ -38,7 +38,7 @@ struct Project {
         model = std::make_unique<AppModel>(std::make_unique<PreparedEngine>(), options);
         model->setOverview(QImage(640, 880, QImage::Format_RGB32));
         sidebar = std::make_unique<Sidebar>(*model);
-        sidebar->resize(Sidebar::width, 900);
+        sidebar->resize(Sidebar::columnWidth, 900);
         sidebar->show();
     }
 };

@@ -63,7 +63,7 @@ void showInField(QLineEdit* field, const QString& value)
 
 Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
-    setFixedWidth(width);
+    setFixedWidth(columnWidth);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Theme::panel());

@@ -19,7 +19,7 @@ class Sidebar : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int width = 300;
+    static constexpr int columnWidth = 300;
 
     explicit Sidebar(AppModel& model, QWidget* parent = nullptr);
 

@@ -32,7 +32,7 @@ protected:
 
     void SetUp() override
     {
-        sidebar.resize(Sidebar::width, 900);
+        sidebar.resize(Sidebar::columnWidth, 900);
         sidebar.show();
         m.setOverview(QImage(10, 10, QImage::Format_RGB32));
     }
@@ -293,12 +293,12 @@ TEST_F(SidebarTest, SavedAreaHeightFollowsTheFilesAndTheBlock)
     EXPECT_EQ(area->lastSavedCount(), 1);
     EXPECT_EQ(area->historyCount(), 5);
     auto* scroll = area->findChild<QScrollArea*>("savedScroll");
-    sidebar.resize(Sidebar::width, 1000);
+    sidebar.resize(Sidebar::columnWidth, 1000);
     QCoreApplication::processEvents();
     ASSERT_GE(sidebar.regionsBlock()->height(), 550);
     EXPECT_EQ(scroll->height(), 220);
 
-    sidebar.resize(Sidebar::width, 700);
+    sidebar.resize(Sidebar::columnWidth, 700);
     QCoreApplication::processEvents();
     const int block = sidebar.regionsBlock()->height();
     ASSERT_LT(block, 550);
