@@ -20,8 +20,10 @@ packages=(
   breeze-icon-theme libqt6svg6
   # the application icon's sizes, drawn at build time; checks of the installed desktop files
   librsvg2-bin desktop-file-utils appstream
-  # a real window without a display
-  xvfb xauth
+  # a real window without a display; colour emoji in status lines
+  xvfb xauth fonts-noto-color-emoji
+  # the whole-cycle test: the window driven over the accessibility bus and by X input events
+  dbus at-spi2-core python3-pyatspi python3-pil xdotool
   # the window's symbols: a freedesktop icon theme and Qt's SVG icon and image plugins
   adwaita-icon-theme libqt6svg6
 )

@@ -76,21 +76,24 @@ def enabled(node):
 
 
 class App:
-    def __init__(self, name, timeout=20.0):
+    def __init__(self, names, timeout=20.0):
         self.root = None
+        seen = []
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             desktop = pyatspi.Registry.getDesktop(0)
+            seen = []
             for a in _children(desktop):
                 try:
-                    if a.name == name:
+                    seen.append(a.name)
+                    if a.name in names:
                         self.root = a
                 except Exception:
                     pass
             if self.root is not None:
                 return
             time.sleep(0.2)
-        raise StepFailed(f"the application '{name}' did not appear on the accessibility bus")
+        raise StepFailed(f"none of {names} appeared on the accessibility bus (there: {seen})")
 
     def find_all(self, pred):
         return [n for n in walk(self.root) if pred(n)]
@@ -149,6 +152,13 @@ class App:
 
 def xdotool(*args):
     subprocess.run(["xdotool", *map(str, args)], check=True)
+
+
+def focus_window(title):
+    """Gives the keyboard to the window titled `title` (there is no window manager to do it)."""
+    subprocess.run(["xdotool", "search", "--sync", "--limit", "1", "--name", f"^{title}$",
+                    "windowfocus", "--sync"], check=False, timeout=10,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def key(name):

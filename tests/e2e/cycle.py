@@ -17,7 +17,7 @@ import subprocess
 import sys
 import time
 
-from atspi import App, StepFailed, key, click_at, screenshot, enabled, role, walk, text_of
+from atspi import App, StepFailed, focus_window, key, click_at, screenshot, enabled, role, walk, text_of
 
 PUSH = ("push button", "toggle button", "button")
 
@@ -55,9 +55,10 @@ class Cycle:
     def start(self):
         log = open(os.path.join(self.work, f"app-{len(self.stalls) + 1}.log"), "w")
         self.proc = subprocess.Popen([self.program], stdout=subprocess.PIPE, stderr=log, text=True)
-        self.app = App("bivara-scanner", timeout=30)
+        self.app = App(("Bivara Scanner", "bivara-scanner"), timeout=30)
 
     def quit(self):
+        focus_window("Bivara Scanner")
         key("ctrl+q")
         try:
             out, _ = self.proc.communicate(timeout=20)

@@ -4,7 +4,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$1; work=$2; shift 2
-rm -rf "$work"; mkdir -p "$work/home/sane"
+rm -rf "$work"; mkdir -p "$work/home/sane"; chmod 700 "$work/home"
 : >"$work/home/sane/dll.conf"  # SANE without backends: only the virtual flatbed is found
 beds=$(IFS=:; echo "$*")
 
