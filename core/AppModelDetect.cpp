@@ -2,6 +2,7 @@
 
 #include "analysis/AutoDetect.h"
 #include "analysis/BackTextDetect.h"
+#include "platform/threads/BackgroundPool.h"
 
 #include <QCoroFuture>
 #include <QPointer>
@@ -31,7 +32,7 @@ QCoro::Task<> AppModel::autoDetect()
     QPointer<AppModel> self(this);
     const QImage image = overview_;
     const QSizeF bed = info_->bedSizeInches;
-    QFuture<std::vector<ScanRegion>> detecting = QtConcurrent::run(detectOn, image, bed, side);
+    QFuture<std::vector<ScanRegion>> detecting = QtConcurrent::run(&BackgroundPool::instance(), detectOn, image, bed, side);
     std::vector<ScanRegion> found = co_await detecting;
     if (!self) co_return;
 

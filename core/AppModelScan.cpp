@@ -3,6 +3,7 @@
 #include "analysis/ImageUtil.h"
 #include "model/FileNames.h"
 #include "platform/files/ScratchFolder.h"
+#include "platform/threads/BackgroundPool.h"
 
 #include <QCoroFuture>
 #include <QDir>
@@ -98,7 +99,7 @@ QCoro::Task<> AppModel::scanSelected()
 
     // Reading, cropping and encoding run on the workers; the window stays live meanwhile.
     const QSize expected(int(std::lround(area.width() * dpi)), int(std::lround(area.height() * dpi)));
-    QFuture<QImage> loading = QtConcurrent::run(loadMaster, masterFile, expected);
+    QFuture<QImage> loading = QtConcurrent::run(&BackgroundPool::instance(), loadMaster, masterFile, expected);
     const QImage master = co_await loading;
     if (!self) co_return;
     if (master.isNull()) {
@@ -135,10 +136,10 @@ QCoro::Task<> AppModel::scanSelected()
     // The sharper overview is drawn while the crops are cut and written.
     std::optional<QFuture<QImage>> compositing;
     if (info_ && !overview_.isNull())
-        compositing = QtConcurrent::run(ImageUtil::composite, master, overview_, area, info_->bedSizeInches);
+        compositing = QtConcurrent::run(&BackgroundPool::instance(), ImageUtil::composite, master, overview_, area, info_->bedSizeInches);
     std::vector<QFuture<bool>> saving;
     saving.reserve(jobs.size());
-    for (const CropJob& job : jobs) saving.push_back(QtConcurrent::run(cutAndSave, master, job, dpi));
+    for (const CropJob& job : jobs) saving.push_back(QtConcurrent::run(&BackgroundPool::instance(), cutAndSave, master, job, dpi));
 
     if (compositing) {
         const QImage sharper = co_await *compositing;

@@ -1,5 +1,6 @@
 #include "platform/virtual/VirtualFlatbed.h"
 
+#include "platform/threads/BackgroundPool.h"
 #include "platform/sane/PngRowWriter.h"
 
 #include <QTimer>
@@ -184,7 +185,7 @@ void VirtualFlatbed::offThread(int generation, std::function<T()> work, std::fun
 {
     // The result comes back through the application object, which outlives every device;
     // the device may be gone by then.
-    QThreadPool::globalInstance()->start([weak = weak_from_this(), generation, work = std::move(work),
+    BackgroundPool::instance().start([weak = weak_from_this(), generation, work = std::move(work),
                                           then = std::move(then)]() mutable {
         T value = work();
         QMetaObject::invokeMethod(

@@ -1,0 +1,7 @@
+#include "platform/threads/BackgroundPool.h"
+
+QThreadPool& BackgroundPool::instance()
+{
+    static QThreadPool pool;
+    return pool;
+}
