@@ -65,8 +65,9 @@ class Cycle:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             raise StepFailed("the window did not close on Ctrl+Q")
-        m = re.search(r"largest main-thread stall: ([0-9.]+) ms", out or "")
+        m = re.search(r"largest main-thread stall: ([0-9.]+) ms.*", out or "")
         if m:
+            print(f"run {len(self.stalls) + 1}: {m.group(0)}", flush=True)
             self.stalls.append(float(m.group(1)))
         if self.proc.returncode != 0:
             raise StepFailed(f"the program exited with {self.proc.returncode}")
