@@ -6,7 +6,11 @@
 #include <QLockFile>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
+#include <csignal>
 #include <memory>
+#include <unistd.h>
 
 namespace ScratchFolder {
 
@@ -23,7 +27,8 @@ std::unique_ptr<QLockFile> lockIn(const QString& folder)
 }
 
 struct Own {
-    QTemporaryDir dir{QDir::temp().filePath(QString::fromLatin1(prefix) + QStringLiteral("XXXXXX"))};
+    QTemporaryDir dir{QDir::temp().filePath(QString::fromLatin1(prefix) + QString::number(::getpid()) +
+                                            QStringLiteral("-XXXXXX"))};
     std::unique_ptr<QLockFile> lock;
 
     Own()
@@ -40,6 +45,15 @@ struct Own {
         lock.reset();
     }
 };
+
+// The process named in "bivara-scratch-<pid>-…" is gone (a reused pid only keeps a folder).
+bool ownerIsGone(const QString& name)
+{
+    const QString rest = name.mid(qsizetype(std::strlen(prefix)));
+    bool ok = false;
+    const qint64 pid = rest.left(rest.indexOf(u'-')).toLongLong(&ok);
+    return ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
 
 }  // namespace
 
@@ -59,7 +73,11 @@ int removeAbandoned(const QString& temporaryFolder)
         if (entry.isSymLink()) continue;
         const QString folder = entry.absoluteFilePath();
         const bool hasLock = QFileInfo(QDir(folder).filePath(QString::fromLatin1(lockName))).exists();
-        if (!hasLock && entry.lastModified().secsTo(QDateTime::currentDateTime()) < 60) continue;
+        // Without its lock file the folder is taken only once its process is gone (it may be
+        // about to lock it), or, when the name tells no process, after a minute.
+        if (!hasLock && !ownerIsGone(entry.fileName()) &&
+            entry.lastModified().secsTo(QDateTime::currentDateTime()) < 60)
+            continue;
         const auto lock = lockIn(folder);
         if (!lock->tryLock(0)) continue;  // a live process holds it
         lock->unlock();
