@@ -56,7 +56,7 @@ TEST_F(WindowTest, QuittingWithinTheDebounceKeepsTheSessionAndTheBaseName)
     QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window->isVisible());
 
-    window.reset();  // the model goes with it
+    closeWindow();  // the model goes with it
     makeModel();
     ASSERT_EQ(model->regions().size(), 1u);
     EXPECT_EQ(model->regions().front().center, QPointF(3, 1.75));
