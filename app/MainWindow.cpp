@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "app/SelectedRegionDeleteMonitor.h"
+
 #include <QCloseEvent>
 #include <QMenuBar>
 
@@ -28,6 +30,8 @@ void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (std::exchange(shown_, true)) return;
+    // The keys start with the bed, not in the first text field.
+    if (QWidget* capture = content_->keyMonitor()->captureView()) capture->setFocus(Qt::OtherFocusReason);
     model().warmUp();
 }
 

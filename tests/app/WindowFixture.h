@@ -29,6 +29,16 @@ protected:
         return *window;
     }
 
+    // Closes the window and lets its model go, once the engine's connections have finished.
+    void closeWindow()
+    {
+        if (engine) spinUntil([&] { return engine->connectsRunning() == 0; });
+        window.reset();
+        engine = nullptr;
+    }
+
+    void TearDown() override { closeWindow(); }
+
     void announce(const QString& id, const QString& name)
     {
         engine->announce({id, name});

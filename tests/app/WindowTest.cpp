@@ -5,6 +5,7 @@
 #include "app/Icons.h"
 #include "app/LeftPane.h"
 #include "app/PlanScheduler.h"
+#include "app/SelectedRegionDeleteMonitor.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -23,6 +24,7 @@ TEST_F(WindowTest, OpensAtItsSizeWithTheSidebarColumnAndWarmsUp)
     EXPECT_EQ(window->minimumSize(), MainWindow::smallestSize);
     EXPECT_EQ(window->content()->sidebar()->width(), 300);
     EXPECT_EQ(window->content()->leftPane()->width() + 300, window->content()->width());
+    EXPECT_EQ(QApplication::focusWidget(), window->content()->keyMonitor()->captureView()) << "keys go to the bed first";
     EXPECT_TRUE(spinUntil([&] { return engine->connectCalls > 0; })) << "warm-up connects when first shown";
     EXPECT_TRUE(spinUntil([&] { return m->info().has_value(); }));
 }
@@ -57,7 +59,7 @@ TEST_F(WindowTest, QuittingWithinTheDebounceKeepsTheSessionAndTheBaseName)
     QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window->isVisible());
 
-    window.reset();  // the model goes with it
+    closeWindow();  // the model goes with it
     makeModel();
     ASSERT_EQ(model->regions().size(), 1u);
     EXPECT_EQ(model->regions().front().center, QPointF(3, 1.75));

@@ -72,6 +72,11 @@ QCoro::Task<> ScriptedEngine::waitWhileHeld()
 QCoro::Task<ScannerInfo> ScriptedEngine::connect()
 {
     ++connectCalls;
+    ++connectsRunning_;
+    struct Running {
+        int& count;
+        ~Running() { --count; }
+    } running{connectsRunning_};
     if (!active_) {
         co_await QCoro::sleepFor(connectTimeout);
         if (!active_) throw ScanFailure(ScanError::timeout);

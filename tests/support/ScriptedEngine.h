@@ -68,6 +68,8 @@ public:
     QString lastScanFile;  // the file the last region scan wrote
     ScanSettings lastSettings;
     bool scanning() const { return scanning_; }
+    // connect() calls that have not finished yet (a model must not go before they do).
+    int connectsRunning() const { return connectsRunning_; }
 
     // ---- the engine -------------------------------------------------------------------
     QCoro::Task<ScannerInfo> connect() override;
@@ -85,6 +87,7 @@ private:
     std::optional<QString> active_;
     bool scanning_ = false;
     bool held_ = false;
+    int connectsRunning_ = 0;
     EngineGate gate_;
 };
 
