@@ -104,6 +104,7 @@ TEST_F(CrashSoak, KilledRunsNeverLeaveABrokenFile)
     const quint32 given = qEnvironmentVariable("BIVARA_SOAK_SEED").toUInt(&seeded);
     const quint32 seed = seeded ? given : QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
+    std::printf("crash soak: seed %u\n", seed);
     QElapsedTimer clock;
     clock.start();
 
