@@ -5,6 +5,7 @@
 
 #include "model/StateFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -123,7 +125,7 @@ TEST_F(CrashSoak, KilledRunsNeverLeaveABrokenFile)
     }
     runMs = std::max<qint64>(runMs, 50);
 
-    int kills = 0, filesChecked = 0;
+    int kills = 0, filesChecked = 0, refused = 0;
     for (int run = 1; run <= kRuns; ++run) {
         QProcess p;
         p.setProcessEnvironment(env);
@@ -137,11 +139,21 @@ TEST_F(CrashSoak, KilledRunsNeverLeaveABrokenFile)
         if (p.state() != QProcess::NotRunning) p.waitForFinished(120000);
         ASSERT_EQ(p.state(), QProcess::NotRunning);
         const QString printed = QString::fromUtf8(p.readAllStandardOutput());
-        EXPECT_FALSE(printed.contains("Another Bivara Scanner")) << "a killed run's lock is taken over";
+        if (printed.contains("Another Bivara Scanner")) {
+            // Only a lock file that a run killed while taking it left empty is honoured, and
+            // only for its first second (a live process may be writing it).
+            QFile lock(QDir(out()).filePath(StateFiles::lockName));
+            lock.open(QIODevice::ReadOnly);
+            const QByteArray held = lock.readAll();
+            if (held.isEmpty()) ++refused;
+            else ADD_FAILURE() << "run " << run << ": a killed run's lock was not taken over: " << held.toStdString();
+        }
         filesChecked += checkFolder(run);
     }
 
-    // A run after all that goes through and tidies up.
+    // A run after all that (and after any lock file left empty is a second old) goes through
+    // and tidies up.
+    QThread::msleep(1100);
     QProcess last;
     last.setProcessEnvironment(env);
     last.start(QString::fromUtf8(BIVARA_BATCH), arguments(0));
@@ -151,7 +163,8 @@ TEST_F(CrashSoak, KilledRunsNeverLeaveABrokenFile)
     EXPECT_EQ(QDir(temp()).entryList({"bivara-*", ".bivara-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
     EXPECT_EQ(QDir(out()).entryList({".bivara-tmp-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
 
-    std::printf("crash soak: seed %u, %d runs, %d killed, %d files checked, %.1f s (a whole run %lld ms)\n", seed,
-                kRuns, kills, filesChecked, clock.elapsed() / 1000.0, static_cast<long long>(runMs));
+    std::printf("crash soak: seed %u, %d runs, %d killed, %d refused at a freshly emptied lock, %d files checked, "
+                "%.1f s (a whole run %lld ms)\n",
+                seed, kRuns, kills, refused, filesChecked, clock.elapsed() / 1000.0, static_cast<long long>(runMs));
     EXPECT_GE(kills, kRuns / 3) << "most runs must be killed, or the soak tests little";
 }
