@@ -1,6 +1,7 @@
 #include "core/AppModel.h"
 
 #include "model/StateFiles.h"
+#include "platform/files/LockFile.h"
 #include "platform/files/WholeFile.h"
 
 #include <QDir>
@@ -21,9 +22,8 @@ bool AppModel::takeFolderLock()
 {
     const QString file = StateFiles::path(outputDir_, StateFiles::lockName);
     if (folderLock_ && folderLock_->fileName() == file && folderLock_->isLocked()) return true;
-    auto lock = std::make_unique<QLockFile>(file);
-    lock->setStaleLockTime(0);  // only a lock whose process is gone is stale, however old
-    const bool taken = lock->tryLock(0);
+    auto lock = LockFile::make(file);
+    const bool taken = LockFile::take(*lock);
     folderInUse_ = lock->error() == QLockFile::LockFailedError;
     if (taken) folderLock_ = std::move(lock);
     return taken;

@@ -1,5 +1,7 @@
 #include "platform/files/ScratchFolder.h"
 
+#include "platform/files/LockFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -18,12 +20,9 @@ namespace {
 
 constexpr const char* lockName = "lock";
 
-// Only a lock whose process is gone is stale, however old it is.
 std::unique_ptr<QLockFile> lockIn(const QString& folder)
 {
-    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(QString::fromLatin1(lockName)));
-    lock->setStaleLockTime(0);
-    return lock;
+    return LockFile::make(QDir(folder).filePath(QString::fromLatin1(lockName)));
 }
 
 struct Own {
@@ -35,7 +34,7 @@ struct Own {
     {
         if (!dir.isValid()) return;
         lock = lockIn(dir.path());
-        if (!lock->tryLock(0)) dir.remove();
+        if (!LockFile::take(*lock)) dir.remove();
     }
     ~Own()
     {
@@ -79,7 +78,7 @@ int removeAbandoned(const QString& temporaryFolder)
             entry.lastModified().secsTo(QDateTime::currentDateTime()) < 60)
             continue;
         const auto lock = lockIn(folder);
-        if (!lock->tryLock(0)) continue;  // a live process holds it
+        if (!LockFile::take(*lock)) continue;  // a live process holds it
         lock->unlock();
         if (QDir(folder).removeRecursively()) ++removed;
     }
