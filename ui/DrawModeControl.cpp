@@ -89,9 +89,9 @@ DrawModeControl::DrawModeControl(AppModel& model, QWidget* parent) : QWidget(par
         QString text;
     } hints[] = {
         {"input-mouse-symbolic", SidebarRules::drawHint(model.drawSide())},
-        {"edit-copy-symbolic", QStringLiteral("⌥drag = draw over · click again = pick underneath")},
-        {"object-rotate-right-symbolic", QStringLiteral("⇧ on rotate knob = fine rotate (sub-degree)")},
-        {"zoom-in-symbolic", QStringLiteral("⌘scroll / pinch = zoom · scroll = pan")},
+        {"edit-copy-symbolic", QStringLiteral("Alt-drag = draw over · click again = pick underneath")},
+        {"object-rotate-right-symbolic", QStringLiteral("Shift on rotate knob = fine rotate (sub-degree)")},
+        {"zoom-in-symbolic", QStringLiteral("Ctrl-scroll / pinch = zoom · scroll = pan")},
     };
     auto* hintColumn = new QVBoxLayout;
     hintColumn->setSpacing(3);

@@ -26,8 +26,8 @@ QString resolutionLabel(int dpi) { return QStringLiteral("%1 dpi").arg(dpi); }
 
 QString drawHint(DrawSide side)
 {
-    return side == DrawSide::front ? QStringLiteral("drag on bed → front · ⎵ flips")
-                                   : QStringLiteral("drag on bed → back · auto-pairs · ⎵ flips");
+    return side == DrawSide::front ? QStringLiteral("drag on bed → front · Space flips")
+                                   : QStringLiteral("drag on bed → back · auto-pairs · Space flips");
 }
 
 RegionCounts countRegions(const std::vector<ScanRegion>& regions)
