@@ -4,6 +4,8 @@
 
 #include <QFontMetricsF>
 #include <QPainterPath>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
@@ -46,17 +48,20 @@ const Fonts& fonts()
     return f;
 }
 
+// Flat or square caps keep the raster engine on its fast path for wide antialiased lines;
+// round caps send every segment through the general stroker, several times slower.
 QPen pen(const QColor& color, double width, bool dashed = false)
 {
-    QPen p(color, width, Qt::SolidLine, dashed ? Qt::FlatCap : Qt::RoundCap, Qt::RoundJoin);
+    QPen p(color, width, Qt::SolidLine, dashed ? Qt::FlatCap : Qt::SquareCap, Qt::MiterJoin);
     if (dashed) p.setDashPattern({6 / width, 3 / width});  // pattern lengths are in pen widths
     return p;
 }
 
 QPolygonF polygon(const Polygon& corners) { return QPolygonF({corners[0], corners[1], corners[2], corners[3]}); }
 
-// A stroke of each segment in the casing, then in the colour. Drawn one by one, segments rasterise several times faster
-// than one closed path of them; round caps make round joins where they meet.
+// A stroke of each segment in the casing, then in the colour. Separate segments rasterise
+// several times faster than one closed path of them; square caps close the corners where
+// they meet.
 void outline(QPainter& p, const QLineF* lines, int count, double casingWidth, const QColor& color, double width,
              bool dashed = false)
 {
@@ -121,7 +126,7 @@ void drawFoldedCorner(QPainter& p, const Polygon& c, const QColor& color)
     tri.closeSubpath();
     p.fillPath(tri, QColor(0, 0, 0, 128));
     p.fillPath(tri, Theme::withAlpha(color, 0.95));
-    p.setPen(QPen(QColor(255, 255, 255, 179), 1, Qt::SolidLine, Qt::RoundCap));
+    p.setPen(QPen(QColor(255, 255, 255, 179), 1, Qt::SolidLine, Qt::FlatCap));
     p.drawLine(p1, p2);
 }
 
@@ -243,6 +248,41 @@ void drawLinkCord(QPainter& p, QPointF from, QPointF to, const QColor& color)
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(Theme::withAlpha(color, 0.85), 2));
     p.drawEllipse(to, 11.5, 11.5);
+}
+
+void drawFrame(QPainter& p, const Frame& frame)
+{
+    p.fillRect(QRectF(QPointF(0, 0), QSizeF(frame.size)), Theme::canvas());
+    if (!frame.picture.isNull() && !frame.fit.isEmpty()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(frame.fit, frame.picture);
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const RegionItem& item : frame.regions) drawRegion(p, item.corners, item.look);
+    if (frame.handles) drawHandles(p, frame.handles->first, frame.handles->second);
+    if (frame.band) drawCreateBand(p, frame.band->first, frame.band->second);
+    if (frame.linkTarget) drawTargetHighlight(p, frame.linkTarget->corners, frame.linkTarget->look.color, 0.28, 2.2, 4.6);
+    if (frame.cord) drawLinkCord(p, frame.cord->from, frame.cord->to, frame.cord->color);
+}
+
+void renderFrame(const Frame& frame, QImage& target)
+{
+    const QSize pixels = (QSizeF(frame.size) * frame.scale).toSize();
+    if (target.size() != pixels) target = QImage(pixels, QImage::Format_RGB32);
+    target.setDevicePixelRatio(frame.scale);
+    if (target.isNull()) return;
+    const auto draw = [&] {
+        QPainter p(&target);
+        drawFrame(p, frame);
+    };
+    QSemaphore done;
+    if (QThreadPool::globalInstance()->tryStart([&] {
+            draw();
+            done.release();
+        }))
+        done.acquire();
+    else
+        draw();
 }
 
 }  // namespace BedDrawing

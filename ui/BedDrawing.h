@@ -9,7 +9,12 @@
 #include <QPainter>
 #include <QString>
 
+#include <QImage>
+
 #include <array>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace BedDrawing {
 
@@ -39,6 +44,37 @@ void drawTargetHighlight(QPainter& p, const Polygon& corners, const QColor& colo
 
 // The cord of a pending link from the source's centre to the pointer.
 void drawLinkCord(QPainter& p, QPointF from, QPointF to, const QColor& color);
+
+struct RegionItem {
+    Polygon corners;
+    RegionLook look;
+};
+
+// Everything one frame of the bed shows, as plain values: gathered from the model on the main
+// thread, drawn on any thread.
+struct Frame {
+    QSize size;      // view points
+    double scale = 1;  // device pixels per point
+    QImage picture;  // the overview, drawn into `fit`
+    QRectF fit;
+    std::vector<RegionItem> regions;  // in list order, later ones on top
+    std::optional<std::pair<Bed::HandlePoints, QColor>> handles;
+    std::optional<std::pair<QRectF, QColor>> band;
+    std::optional<RegionItem> linkTarget;  // the region under a pending link's pointer
+    struct Cord {
+        QPointF from, to;
+        QColor color;
+    };
+    std::optional<Cord> cord;
+};
+
+void drawFrame(QPainter& p, const Frame& frame);
+
+// The frame drawn into `target` (made the frame's size). Qt's raster engine hands each large
+// antialiased fill to the global thread pool in slices and waits for them, unless it is
+// already running there; so the frame is drawn by one worker of that pool when one is free,
+// which on a busy machine is many times faster than thousands of hand-offs per frame.
+void renderFrame(const Frame& frame, QImage& target);
 
 // The label plate's outer rectangle for a label at `corner` (for tests and hit checks).
 QRectF labelPlate(QPointF corner, const QString& text, bool back);

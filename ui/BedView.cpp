@@ -1,6 +1,5 @@
 #include "ui/BedView.h"
 
-#include "ui/BedDrawing.h"
 #include "ui/BedGlyphs.h"
 #include "ui/Theme.h"
 #include "ui/ZoomControls.h"
@@ -421,30 +420,29 @@ QColor BedView::colorOf(const ScanRegion& r) const
     return r.isBack() ? Theme::back() : Theme::accent();
 }
 
-const QPixmap& BedView::picture()
+const QImage& BedView::picture()
 {
     const QImage& image = model_.overview();
     if (image.cacheKey() != pictureKey_) {
         pictureKey_ = image.cacheKey();
-        picture_ = image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+        picture_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
     }
     return picture_;
 }
 
-void BedView::paintEvent(QPaintEvent*)
+BedDrawing::Frame BedView::frame()
 {
-    QPainter p(this);
-    p.fillRect(rect(), Theme::canvas());
+    BedDrawing::Frame f;
+    f.size = size();
+    f.scale = devicePixelRatioF();
     const Bed::Mapping map = mapping();
-    if (const QPixmap& pic = picture(); !pic.isNull() && !map.fit().isEmpty()) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawPixmap(map.fit(), pic, QRectF(pic.rect()));
-    }
-    if (!map.valid()) return;
-    p.setRenderHint(QPainter::Antialiasing);
+    f.picture = picture();
+    f.fit = map.fit();
+    if (!map.valid()) return f;
 
     const auto& regions = model_.regions();
     const auto selected = model_.selectedRegion();
+    f.regions.reserve(regions.size());
     for (const ScanRegion& r : regions) {
         BedDrawing::RegionLook look;
         look.color = colorOf(r);
@@ -452,22 +450,29 @@ void BedView::paintEvent(QPaintEvent*)
         look.selected = selected && selected->id == r.id;
         look.linkTarget = linkTargetID_ == r.id;
         look.label = plan_.value(r.id, r.name);
-        BedDrawing::drawRegion(p, map.cornersInView(r), look);
+        f.regions.push_back({map.cornersInView(r), std::move(look)});
     }
-    if (selected) BedDrawing::drawHandles(p, Bed::handlePts(*selected, map), colorOf(*selected));
-    if (createRect_)
-        BedDrawing::drawCreateBand(p, *createRect_, model_.drawSide() == DrawSide::back ? Theme::back() : Theme::accent());
+    if (selected) f.handles = {Bed::handlePts(*selected, map), colorOf(*selected)};
+    if (createRect_) f.band = {*createRect_, model_.drawSide() == DrawSide::back ? Theme::back() : Theme::accent()};
 
     const auto& link = model_.pendingLink();
-    if (!pairing_ && link && lastHover_) {
-        const auto source = model_.region(link->sourceID);
-        if (source) {
-            if (const auto hits = Bed::regionsAt(regions, *map.toInch(*lastHover_)); !hits.empty()) {
-                const ScanRegion& target = regions[hits.front()];
-                if (target.id != source->id)
-                    BedDrawing::drawTargetHighlight(p, map.cornersInView(target), colorOf(target), 0.28, 2.2, 4.6);
+    const auto source = link ? model_.region(link->sourceID) : std::nullopt;
+    if (!pairing_ && source && lastHover_) {
+        if (const auto hits = Bed::regionsAt(regions, *map.toInch(*lastHover_)); !hits.empty()) {
+            const ScanRegion& target = regions[hits.front()];
+            if (target.id != source->id) {
+                f.linkTarget = BedDrawing::RegionItem{map.cornersInView(target), {}};
+                f.linkTarget->look.color = colorOf(target);
             }
-            BedDrawing::drawLinkCord(p, map.toView(source->center), *lastHover_, colorOf(*source));
         }
+        f.cord = BedDrawing::Frame::Cord{map.toView(source->center), *lastHover_, colorOf(*source)};
     }
+    return f;
+}
+
+void BedView::paintEvent(QPaintEvent*)
+{
+    BedDrawing::renderFrame(frame(), frameImage_);
+    QPainter p(this);
+    p.drawImage(QPointF(0, 0), frameImage_);
 }

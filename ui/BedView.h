@@ -5,12 +5,12 @@
 // straight into the model's regions; the view keeps only the gesture, hover and zoom.
 
 #include "core/AppModel.h"
+#include "ui/BedDrawing.h"
 #include "ui/BedGeometry.h"
 #include "ui/PairFrame.h"
 
 #include <QColor>
 #include <QHash>
-#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -83,7 +83,8 @@ private:
     QPointF toReceiver(QPointF p) const;
 
     QColor colorOf(const ScanRegion& r) const;
-    const QPixmap& picture();
+    const QImage& picture();
+    BedDrawing::Frame frame();
 
     AppModel& model_;
     AppModel::StemMap plan_;
@@ -104,6 +105,7 @@ private:
     Bed::Zoom zoom_;
     ZoomControls* controls_;
 
-    QPixmap picture_;  // the overview in the screen's format, redone when the overview changes
+    QImage picture_;  // the overview in the drawing's format, redone when the overview changes
     qint64 pictureKey_ = 0;
+    QImage frameImage_;  // where each frame is drawn before it is shown
 };
