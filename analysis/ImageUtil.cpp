@@ -207,21 +207,69 @@ __attribute__((target("avx2"), always_inline)) inline __m256i mix16(__m256i a, _
     return _mm256_srli_epi16(_mm256_add_epi16(sum, _mm256_set1_epi16(128)), 8);
 }
 
-template <bool opaque>
+template <class Read>
 __attribute__((noinline)) void renderGroupScalar(const Source& s, i64 uu, i64 vv, i64 du, i64 dv, int count,
                                                  std::uint32_t* out)
 {
-    renderInsideScalar<std::conditional_t<opaque, ReadRgb32, ReadArgb32Premultiplied>>(s, uu, vv, du, dv, count, out);
+    renderInsideScalar<Read>(s, uu, vv, du, dv, count, out);
 }
 
-template <bool opaque>
+// Eight neighbouring source pixels from x on, as ARGB with any alpha byte for opaque
+// formats (the kernel sets it after mixing). `overreads` says a load touches up to five
+// bytes past the last pixel it returns.
+template <class Read>
+struct Load8;
+
+template <>
+struct Load8<ReadRgb32> {
+    static constexpr bool overreads = false;
+    __attribute__((target("avx2"), always_inline)) static __m256i at(const uchar* line, i64 x)
+    {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + 4 * x));
+    }
+};
+template <>
+struct Load8<ReadArgb32Premultiplied> : Load8<ReadRgb32> {};
+
+template <>
+struct Load8<ReadRgb888> {
+    static constexpr bool overreads = true;
+    __attribute__((target("avx2"), always_inline)) static __m256i at(const uchar* line, i64 x)
+    {
+        // Four pixels (twelve bytes) per 128-bit half, each R, G, B turned into B, G, R, 0.
+        const uchar* p = line + 3 * x;
+        const __m256i packed = _mm256_setr_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12)));
+        const __m256i spread = _mm256_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1,
+                                                2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+        return _mm256_shuffle_epi8(packed, spread);
+    }
+};
+
+template <>
+struct Load8<ReadGray8> {
+    static constexpr bool overreads = false;
+    __attribute__((target("avx2"), always_inline)) static __m256i at(const uchar* line, i64 x)
+    {
+        std::int64_t eight;
+        std::memcpy(&eight, line + x, 8);
+        const __m256i wide = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(eight));
+        const __m256i spread = _mm256_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1,
+                                                0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1);
+        return _mm256_shuffle_epi8(wide, spread);
+    }
+};
+
+template <class Read>
 __attribute__((target("avx2"))) void renderInsideAvx2(const Source& source, i64 uu, i64 vv, i64 du, i64 dv,
                                                         int count, std::uint32_t* out)
 {
+    using Load = Load8<Read>;
+    constexpr bool opaque = !std::is_same_v<Read, ReadArgb32Premultiplied>;
     // x advances by one pixel per pixel (less a little), y by less than a pixel per group.
     const bool fits = du > 0 && 7 * (one - du) < one && 7 * (dv < 0 ? -dv : dv) < one;
     if (!fits) {
-        renderGroupScalar<opaque>(source, uu, vv, du, dv, count, out);
+        renderGroupScalar<Read>(source, uu, vv, du, dv, count, out);
         return;
     }
     const uchar* const bits = source.bits;
@@ -247,20 +295,24 @@ __attribute__((target("avx2"))) void renderInsideAvx2(const Source& source, i64 
         const i64 x0 = uu >> fracBits, y0 = vv >> fracBits;
         const i64 x7 = (uu + 7 * du) >> fracBits, y7 = (vv + 7 * dv) >> fracBits;
         if (x7 - x0 != 7) [[unlikely]] {
-            renderGroupScalar<opaque>(source, uu, vv, du, dv, 8, out + i);
+            renderGroupScalar<Read>(source, uu, vv, du, dv, 8, out + i);
             continue;
         }
         const i64 yTop = std::min(y0, y7);
-        const uchar* r0 = bits + qsizetype(yTop) * bpl + 4 * x0;
+        if (Load::overreads && yTop + 3 > lastRow) [[unlikely]] {  // a row below to read into
+            renderGroupScalar<Read>(source, uu, vv, du, dv, 8, out + i);
+            continue;
+        }
+        const uchar* r0 = bits + qsizetype(yTop) * bpl;
         const uchar* r1 = r0 + bpl;
-        __builtin_prefetch(bits + qsizetype(std::min(yTop + prefetchRows, lastRow)) * bpl + 4 * x0);
+        __builtin_prefetch(bits + qsizetype(std::min(yTop + prefetchRows, lastRow)) * bpl + Read::bytes * x0);
 
         const __m256i fracX = _mm256_add_epi32(_mm256_set1_epi32(int(uu - (x0 << fracBits))), stepX);
         __m256i fracY = _mm256_add_epi32(_mm256_set1_epi32(int(vv - (y0 << fracBits))), stepY);
-        __m256i tl = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r0));
-        __m256i tr = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r0 + 4));
-        __m256i bl = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r1));
-        __m256i br = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r1 + 4));
+        __m256i tl = Load::at(r0, x0);
+        __m256i tr = Load::at(r0, x0 + 1);
+        __m256i bl = Load::at(r1, x0);
+        __m256i br = Load::at(r1, x0 + 1);
         if (y7 != y0) {
             // The group crosses a row: the pixels past it read one row further down.
             __m256i lower;
@@ -275,8 +327,8 @@ __attribute__((target("avx2"))) void renderInsideAvx2(const Source& source, i64 
             const uchar* r2 = r1 + bpl;
             tl = _mm256_blendv_epi8(tl, bl, lower);
             tr = _mm256_blendv_epi8(tr, br, lower);
-            bl = _mm256_blendv_epi8(bl, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r2)), lower);
-            br = _mm256_blendv_epi8(br, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r2 + 4)), lower);
+            bl = _mm256_blendv_epi8(bl, Load::at(r2, x0), lower);
+            br = _mm256_blendv_epi8(br, Load::at(r2, x0 + 1), lower);
         }
         const __m256i fx = _mm256_srli_epi32(fracX, fracBits - 8);
         const __m256i fy = _mm256_srli_epi32(fracY, fracBits - 8);
@@ -293,7 +345,7 @@ __attribute__((target("avx2"))) void renderInsideAvx2(const Source& source, i64 
         if constexpr (opaque) result = _mm256_or_si256(result, _mm256_set1_epi32(int(0xFF000000u)));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), result);
     }
-    if (i < count) renderGroupScalar<opaque>(source, uu, vv, du, dv, count - i, out + i);
+    if (i < count) renderGroupScalar<Read>(source, uu, vv, du, dv, count - i, out + i);
 }
 
 // The same with sixteen pixels a step, on processors that have AVX-512; it needs y to cross
@@ -335,7 +387,8 @@ __attribute__((target("avx512f,avx512bw"))) void renderInsideAvx512(const Source
         const i64 x0 = uu >> fracBits, y0 = vv >> fracBits;
         const i64 x15 = (uu + 15 * du) >> fracBits, y15 = (vv + 15 * dv) >> fracBits;
         if (x15 - x0 != 15) [[unlikely]] {
-            renderGroupScalar<opaque>(source, uu, vv, du, dv, 16, out + i);
+            renderGroupScalar<std::conditional_t<opaque, ReadRgb32, ReadArgb32Premultiplied>>(source, uu, vv, du, dv,
+                                                                                              16, out + i);
             continue;
         }
         const i64 yTop = std::min(y0, y15);
@@ -381,7 +434,9 @@ __attribute__((target("avx512f,avx512bw"))) void renderInsideAvx512(const Source
         if constexpr (opaque) result = _mm512_or_si512(result, _mm512_set1_epi32(int(0xFF000000u)));
         _mm512_storeu_si512(out + i, result);
     }
-    if (i < count) renderInsideAvx2<opaque>(source, uu, vv, du, dv, count - i, out + i);
+    if (i < count)
+        renderInsideAvx2<std::conditional_t<opaque, ReadRgb32, ReadArgb32Premultiplied>>(source, uu, vv, du, dv,
+                                                                                          count - i, out + i);
 }
 
 bool haveAvx512()
@@ -407,8 +462,10 @@ inline void renderInside(const Source& s, i64 uu, i64 vv, i64 du, i64 dv, int co
             renderInsideAvx512<opaque>(s, uu, vv, du, dv, count, out);
             return;
         }
+    }
+    if constexpr (!std::is_same_v<Read, ReadArgb32>) {
         if (haveAvx2()) {
-            renderInsideAvx2<opaque>(s, uu, vv, du, dv, count, out);
+            renderInsideAvx2<Read>(s, uu, vv, du, dv, count, out);
             return;
         }
     }

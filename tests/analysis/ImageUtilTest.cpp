@@ -256,9 +256,10 @@ TEST(ExtractRotated, CropPastTheEdgeKeepsItsSizeWithTransparentMargins)
 
 TEST(ExtractRotated, EverySourceFormatGivesTheSamePixels)
 {
-    const QImage rgb = noise(700, 150, 5);
+    // An odd width, so that 8- and 24-bit rows end in padding.
+    const QImage rgb = noise(701, 150, 5);
     const QImage gray = rgb.convertToFormat(QImage::Format_Grayscale8);
-    const QImage argb = translucentNoise(700, 150, 6);
+    const QImage argb = translucentNoise(701, 150, 6);
     struct Case {
         const char* name;
         QImage source, reference;
