@@ -1,5 +1,6 @@
 #include "analysis/ImageUtil.h"
 
+#include "analysis/JpegEncoder.h"
 #include "analysis/PngDecoder.h"
 #include "analysis/PngEncoder.h"
 #include "analysis/WorkSharing.h"
@@ -560,35 +561,6 @@ void makeParentFolder(const QString& path)
     if (!parent.isEmpty()) QDir().mkpath(parent);  // a failure shows when the file is opened
 }
 
-// A QImage over the same pixels, whose metadata can change without copying them.
-QImage sharedPixels(const QImage& image)
-{
-    QImage view(image.constBits(), image.width(), image.height(), image.bytesPerLine(), image.format());
-    if (image.colorCount() > 0) view.setColorTable(image.colorTable());
-    if (image.colorSpace().isValid()) view.setColorSpace(image.colorSpace());
-    for (const QString& key : image.textKeys()) view.setText(key, image.text(key));
-    view.setDotsPerMeterX(image.dotsPerMeterX());
-    view.setDotsPerMeterY(image.dotsPerMeterY());
-    return view;
-}
-
-// Qt's JPEG writer picks dots per centimetre when that rounds more evenly, which happens
-// for multiples of 127 dpi. The density fields follow a fixed-layout JFIF APP0 segment
-// right after the start marker.
-void forceJfifDensity(QByteArray& jpeg, int dpi)
-{
-    static const QByteArray app0("\xFF\xD8\xFF\xE0", 4);
-    if (jpeg.size() < 18 || !jpeg.startsWith(app0) || QByteArrayView(jpeg).sliced(6, 5) != QByteArrayView("JFIF", 5))
-        return;
-    const int d = std::clamp(dpi, 1, 65535);
-    char* p = jpeg.data();
-    p[13] = 1;  // dots per inch
-    p[14] = char(d >> 8);
-    p[15] = char(d & 0xFF);
-    p[16] = char(d >> 8);
-    p[17] = char(d & 0xFF);
-}
-
 // Reads the image only when the size its file declares, read before any pixel is decoded,
 // passes `accept`. Qt's own allocation limit stays in force as well.
 template <class Accept>
@@ -707,42 +679,20 @@ bool saveJPEG(const QImage& image, const QString& to, double quality, int dpi, W
 {
     if (image.isNull()) return false;
     try {
-        // The JPEG writer reads 32-bit pixels as they are, so premultiplied ones come out
+        // The encoder reads 32-bit pixels as they are, so premultiplied ones come out
         // composited on black; other formats with alpha are brought there first. Gray stays
         // gray, as 8 bits.
         QImage source = image;
-        switch (image.format()) {
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32_Premultiplied:
-        case QImage::Format_RGB888:
-        case QImage::Format_Grayscale8:
-        case QImage::Format_Mono:
-        case QImage::Format_MonoLSB:
-        case QImage::Format_Indexed8: break;
-        case QImage::Format_Grayscale16:
-        case QImage::Format_Alpha8: source = image.convertToFormat(QImage::Format_Grayscale8); break;
-        default:
-            source = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                                   : QImage::Format_RGB32);
-            break;
+        if (!JpegEncoder::takes(image.format())) {
+            const bool gray = image.format() == QImage::Format_Grayscale16 || image.format() == QImage::Format_Alpha8
+                              || (image.colorCount() > 0 && image.isGrayscale());
+            source = image.convertToFormat(gray ? QImage::Format_Grayscale8
+                                           : image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                     : QImage::Format_RGB32);
         }
         if (source.isNull()) return false;
-        QImage view = sharedPixels(source);
-        if (dpi > 0) {
-            const int dpm = qRound(dpi / 0.0254);
-            view.setDotsPerMeterX(dpm);
-            view.setDotsPerMeterY(dpm);
-        }
-
-        QByteArray bytes;
-        {
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            QImageWriter writer(&buffer, "jpeg");
-            writer.setQuality(std::clamp(qRound(quality * 100), 0, 100));
-            if (!writer.write(view)) return false;
-        }
-        if (dpi > 0) forceJfifDensity(bytes, dpi);
+        const QByteArray bytes = JpegEncoder::encode(source, std::clamp(qRound(quality * 100), 0, 100), dpi);
+        if (bytes.isEmpty()) return false;
         makeParentFolder(to);
         return WholeFile::write(to, bytes, replace);
     } catch (...) {

@@ -9,9 +9,11 @@ packages=(
   # Qt 6 and coroutines on its event loop
   qt6-base-dev libgl-dev qcoro-qt6-dev
   # scanners (SANE; sane-utils for the tests and benchmarks), PNG files, handwriting on the virtual bed
-  libsane-dev sane-utils libpng-dev fonts-dancingscript
+  libsane-dev sane-utils libpng-dev libjpeg-dev fonts-dancingscript
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # libjpeg-turbo's own in-memory encode, beside ours in the image benchmark
+  libturbojpeg0-dev
   # rectangle detector
   libopencv-imgproc-dev
   # text recognition on backs (the handwriting font only renders test backs)

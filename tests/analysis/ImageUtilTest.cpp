@@ -422,6 +422,40 @@ TEST(SaveJPEG, GrayStaysGrayAndTransparencyBecomesBlack)
     }
 }
 
+TEST(SaveJPEG, EveryFormatKeepsItsColours)
+{
+    QTemporaryDir dir;
+    QImage colour(48, 32, QImage::Format_RGB32);
+    colour.fill(QColor(200, 60, 20));
+    const QImage gray = colour.convertToFormat(QImage::Format_Grayscale8);
+    struct Case {
+        const char* name;
+        QImage image;
+        QRgb expected;
+        bool gray;
+    };
+    const Case cases[] = {
+        {"RGB32", colour, qRgb(200, 60, 20), false},
+        {"ARGB32_Premultiplied", colour.convertToFormat(QImage::Format_ARGB32_Premultiplied), qRgb(200, 60, 20), false},
+        {"RGB888", colour.convertToFormat(QImage::Format_RGB888), qRgb(200, 60, 20), false},
+        {"RGBX64", colour.convertToFormat(QImage::Format_RGBX64), qRgb(200, 60, 20), false},
+        {"Indexed8", colour.convertToFormat(QImage::Format_Indexed8), qRgb(200, 60, 20), false},
+        {"Grayscale16", gray.convertToFormat(QImage::Format_Grayscale16), gray.pixel(0, 0), true},
+        {"gray Indexed8", gray.convertToFormat(QImage::Format_Indexed8), gray.pixel(0, 0), true},
+    };
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(QString("%1.jpg").arg(c.name));
+        ASSERT_TRUE(ImageUtil::saveJPEG(c.image, path, 0.9, 300)) << c.name;
+        const QImage back = ImageUtil::loadCGImage(path);
+        ASSERT_EQ(back.size(), c.image.size()) << c.name;
+        EXPECT_EQ(back.format() == QImage::Format_Grayscale8, c.gray) << c.name;
+        const QRgb p = back.pixel(24, 16);
+        EXPECT_NEAR(qRed(p), qRed(c.expected), 6) << c.name;
+        EXPECT_NEAR(qGreen(p), qGreen(c.expected), 6) << c.name;
+        EXPECT_NEAR(qBlue(p), qBlue(c.expected), 6) << c.name;
+    }
+}
+
 // Makes a folder refuse new files even to root (the immutable flag), or through its mode
 // for anyone else; lifts it again on destruction.
 class LockedFolder {
