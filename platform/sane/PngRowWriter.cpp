@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <png.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -91,8 +92,11 @@ bool PngRowWriter::open(const QString& path, int width, int height, int channels
         const auto perMetre = png_uint_32(dpi / 0.0254 + 0.5);
         png_set_pHYs(png_->write, png_->info, perMetre, perMetre, PNG_RESOLUTION_METER);
     }
+    // The file is read back once and deleted: the "up" filter and runs only (no string
+    // matching) write and read fastest of zlib's choices, at about half the raw size.
     png_set_compression_level(png_->write, 1);
-    png_set_filter(png_->write, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_compression_strategy(png_->write, Z_RLE);
+    png_set_filter(png_->write, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     png_write_info(png_->write, png_->info);
     if (bitDepth == 16 && Q_BYTE_ORDER == Q_LITTLE_ENDIAN) png_set_swap(png_->write);
     if (bitDepth == 1) png_set_invert_mono(png_->write);

@@ -4,7 +4,8 @@
 // held whole in memory. Gray or RGB, 1, 8 or 16 bits per sample. Rows are given as the
 // scanner delivers them: 16-bit samples in this machine's byte order, and 1-bit gray with 1
 // meaning black (the scanners' convention); both are turned into PNG's on the way out.
-// Fast compression: a scan file is an intermediate, read back at once.
+// Fast compression (the "up" filter, zlib's runs only): a scan file is an intermediate, read
+// back at once.
 //
 // Not thread-bound, but one writer is used by one thread at a time.
 
