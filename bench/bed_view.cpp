@@ -3,6 +3,7 @@
 // 40 regions (half of them backs, one selected) on a 638×878 overview; for the drag, 1,000
 // remembered fronts and 20,000 files in the output folder, as the plan is worked out anew.
 
+#include "support/BenchMain.h"
 #include "support/BusyProject.h"
 #include "ui/BedView.h"
 
@@ -153,12 +154,4 @@ BENCHMARK(BM_BedDragUpdate)->Unit(benchmark::kMillisecond)->Repetitions(3)->Repo
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

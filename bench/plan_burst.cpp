@@ -4,6 +4,7 @@
 
 #include "app/MainWindow.h"
 #include "app/PlanScheduler.h"
+#include "support/BenchMain.h"
 #include "support/PreparedEngine.h"
 
 #include <QApplication>
@@ -61,12 +62,4 @@ BENCHMARK(BM_BurstOf50Changes)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

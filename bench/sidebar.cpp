@@ -5,9 +5,10 @@
 //    the time until the last is shown, and the longest stall of a 5-ms timer meanwhile.
 
 #include "analysis/ImageUtil.h"
-#include "core/AppModel.h"
-#include "support/FortyRegions.h"
 #include "app/StallProbe.h"
+#include "core/AppModel.h"
+#include "support/BenchMain.h"
+#include "support/FortyRegions.h"
 #include "support/PreparedEngine.h"
 #include "ui/RegionsBlock.h"
 #include "ui/SavedFilesArea.h"
@@ -115,12 +116,4 @@ BENCHMARK(BM_HistoryThumbnails)->UseManualTime()->Unit(benchmark::kMillisecond)-
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }
