@@ -12,6 +12,7 @@ namespace {
 
 std::vector<ScanRegion> detectOn(const QImage& image, QSizeF bed, DrawSide side)
 {
+    BackgroundPool::lowerThisThread();
     return side == DrawSide::back ? AutoDetect::detectBackText(image, bed) : AutoDetect::detect(image, bed);
 }
 

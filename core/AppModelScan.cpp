@@ -31,6 +31,7 @@ struct CropJob {
 // removes its file (at high resolutions it is hundreds of megabytes).
 QImage loadMaster(const QString& file, QSize expected)
 {
+    BackgroundPool::lowerThisThread();
     QImage master = ImageUtil::loadScan(file, expected);
     QFile::remove(file);
     return master;
@@ -40,6 +41,7 @@ QImage loadMaster(const QString& file, QSize expected)
 // as re-scanning a back is meant to.
 bool cutAndSave(const QImage& master, const CropJob& job, int dpi)
 {
+    BackgroundPool::lowerThisThread();
     const QImage crop = ImageUtil::extractRotated(master, job.centerPx, job.sizePx, job.region.angle);
     if (crop.isNull()) return false;
     return ImageUtil::saveJPEG(crop, job.file, ImageUtil::defaultJPEGQuality, dpi,
@@ -136,7 +138,10 @@ QCoro::Task<> AppModel::scanSelected()
     // The sharper overview is drawn while the crops are cut and written.
     std::optional<QFuture<QImage>> compositing;
     if (info_ && !overview_.isNull())
-        compositing = QtConcurrent::run(&BackgroundPool::instance(), ImageUtil::composite, master, overview_, area, info_->bedSizeInches);
+        compositing = QtConcurrent::run(&BackgroundPool::instance(), [master, overview = overview_, area, bed = info_->bedSizeInches] {
+            BackgroundPool::lowerThisThread();
+            return ImageUtil::composite(master, overview, area, bed);
+        });
     std::vector<QFuture<bool>> saving;
     saving.reserve(jobs.size());
     for (const CropJob& job : jobs) saving.push_back(QtConcurrent::run(&BackgroundPool::instance(), cutAndSave, master, job, dpi));

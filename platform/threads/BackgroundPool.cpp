@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 QThreadPool& BackgroundPool::instance()
 {
     // One core stays with the main thread: with every core busy encoding, the window's own
@@ -15,4 +19,13 @@ QThreadPool& BackgroundPool::instance()
         return p;
     }();
     return *pool;
+}
+
+void BackgroundPool::lowerThisThread()
+{
+    thread_local const bool lowered = [] {
+        constexpr int niceness = 5;
+        return ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), niceness) == 0;
+    }();
+    (void)lowered;
 }

@@ -11,4 +11,8 @@ namespace BackgroundPool {
 
 QThreadPool& instance();
 
+// Called first by every job on the pool: its thread runs at a lower priority than the main
+// thread, so the window's turns of the event loop come first whenever both want a core.
+void lowerThisThread();
+
 }  // namespace BackgroundPool

@@ -187,6 +187,7 @@ void VirtualFlatbed::offThread(int generation, std::function<T()> work, std::fun
     // the device may be gone by then.
     BackgroundPool::instance().start([weak = weak_from_this(), generation, work = std::move(work),
                                           then = std::move(then)]() mutable {
+        BackgroundPool::lowerThisThread();
         T value = work();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
