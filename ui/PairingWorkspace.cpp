@@ -223,7 +223,6 @@ void PairingWorkspace::refreshLinks(bool fade)
                                          : PairingRules::pendingCord(model_.pendingLink(), currentFrames_,
                                                                      pairColorIndex_, pointer_.linkCursor));
     linkTargetID_ = PairingRules::linkTargetID(pointer_.linkDrag, pending, pointer_.linkCursor, currentFrames_);
-    bedView_->setLinkTargetID(linkTargetID_);
     const auto target = std::find_if(currentFrames_.begin(), currentFrames_.end(),
                                      [&](const PairFrame& f) { return f.id == linkTargetID_; });
     if (target == currentFrames_.end()) {

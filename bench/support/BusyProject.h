@@ -4,6 +4,7 @@
 // remembered fronts, and 40 regions on the bed (fronts and automatic backs, in turn).
 
 #include "core/AppModel.h"
+#include "FortyRegions.h"
 #include "PreparedEngine.h"
 
 #include <QDir>
@@ -44,16 +45,7 @@ struct BusyProject {
         }
         model->setHistory(history);
 
-        std::vector<ScanRegion> regions;
-        for (int i = 0; i < 40; ++i) {
-            ScanRegion r;
-            r.name = QString("Region %1").arg(i + 1);
-            r.center = QPointF((i % 5) * 1.7 + 0.9, (i / 5) * 1.4 + 0.8);
-            r.size = QSizeF(1.5, 1.2);
-            if (i % 2) r.back = BackTarget::automatic();
-            regions.push_back(r);
-        }
-        model->setRegions(regions);
+        model->setRegions(fortyRegions());
     }
 
     // The folder as it is between scans: last changed a while ago.
