@@ -1,30 +1,40 @@
 #include "platform/files/LockFile.h"
 
-#include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
+
+#include <cerrno>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace LockFile {
 
 namespace {
 
-// A lock file that names no process, that no process holds, and that is not being written.
-bool isBroken(QLockFile& lock)
+// Between creating its file and flock()ing it, a new holder writes a few bytes.
+constexpr time_t kSettleSeconds = 1;
+
+// Removes the lock file at `path` when nobody holds it and it is not brand new. Our own flock
+// on it is kept until the file is gone, so of two processes doing this at once only one
+// removes it, and never the file that a third has made since.
+bool removeIfAbandoned(const QString& path)
 {
-    qint64 pid = 0;
-    QString host, app;
-    if (lock.getLockInfo(&pid, &host, &app)) return false;
-    const QFileInfo info(lock.fileName());
-    if (!info.exists() || info.lastModified().msecsTo(QDateTime::currentDateTime()) < 1000) return false;
-    const int fd = ::open(QFile::encodeName(lock.fileName()).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return false;
-    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);  // releases our flock again
-    return free;
+    bool removed = false;
+    struct stat held {};
+    struct stat now {};
+    // flock() failing for any other reason than a holder (a file system without it) proves nothing.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        std::time(nullptr) - held.st_mtime >= kSettleSeconds && ::lstat(name.constData(), &now) == 0 &&
+        now.st_dev == held.st_dev && now.st_ino == held.st_ino)
+        removed = ::unlink(name.constData()) == 0;
+    ::close(fd);  // releases our flock
+    return removed;
 }
 
 }  // namespace
@@ -39,8 +49,7 @@ std::unique_ptr<QLockFile> make(const QString& path)
 bool take(QLockFile& lock)
 {
     if (lock.tryLock(0)) return true;
-    if (lock.error() != QLockFile::LockFailedError || !isBroken(lock)) return false;
-    lock.removeStaleLockFile();
+    if (lock.error() != QLockFile::LockFailedError || !removeIfAbandoned(lock.fileName())) return false;
     return lock.tryLock(0);
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
-// Locks between processes (QLockFile), stale only when their process is gone.
+// Locks between processes (QLockFile), stale only when nobody holds them.
 //
-// QLockFile takes over a lock whose process has ended, but a process killed between creating
-// its lock file and writing its pid into it leaves a file that names nobody, which QLockFile
-// would then honour for ever. Such a file is taken over too, once nobody holds it (QLockFile
-// keeps the file flock()ed while locked) and it is older than the moment that writing takes.
+// QLockFile keeps its file flock()ed while it holds the lock, and the kernel drops that the
+// moment the holder dies, however it dies. The pid written in the file is only a hint: a
+// process killed before writing it leaves a file that names nobody, and a killed process's pid
+// may already belong to another user's process, which QLockFile then takes for the holder.
+// So a lock file that nobody has flock()ed, and that is older than the moment a new holder
+// takes between creating it and locking it, is taken over whatever it names.
 
 #include <QLockFile>
 #include <QString>
