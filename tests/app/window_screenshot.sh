@@ -13,7 +13,7 @@ rm -f "$shot"
 
 out=$(env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
   SANE_CONFIG_DIR="$home/sane" BIVARA_VIRTUAL_SCANNER=1 BIVARA_SCREENSHOT="$shot" \
-  QT_QPA_PLATFORM=xcb timeout 120 xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x800x24" "$program")
+  QT_QPA_PLATFORM=xcb timeout 120 "$(dirname "$0")/../support/with_xvfb.sh" "$program")
 echo "$out"
 grep -qx 'scanner: VIRTUAL FLATBED' <<<"$out"
 grep -q '^status: Scanner ready' <<<"$out"

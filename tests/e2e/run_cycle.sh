@@ -21,6 +21,5 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$
 export SANE_CONFIG_DIR="$work/home/sane" BIVARA_VIRTUAL_SCANNER=1 BIVARA_VIRTUAL_BED="$beds"
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
 export BIVARA_PROBE_STALLS=1 HERE="$here"
-# A display number of its own: one just given up by another test may still be in use.
-exec timeout 900 xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x800x24" \
+exec timeout 900 "$here/../support/with_xvfb.sh" \
   dbus-run-session -- bash -c "$inner" cycle "$program" "$work" "$@" 2> >(grep -v 'fd limit' >&2)
