@@ -16,6 +16,8 @@
 
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -139,6 +141,34 @@ TEST_F(StateFilesTest, AFullDiskLeavesEveryStateFileWhole)
     EXPECT_EQ(readAll(StateFiles::path(disk, StateFiles::historyName)), history);
     EXPECT_EQ(readAll(StateFiles::path(disk, StateFiles::prevImageName)), image);
     EXPECT_TRUE(QDir(disk).entryList({".bivara-tmp-*"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(StateFilesTest, AWriteIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
+{
+    ASSERT_TRUE(StateFiles::writeSession(folder(), {}));
+    const QByteArray before = readAll(file(StateFiles::sessionName));
+    QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    ScanRegion region;
+    region.name = "Region 1";
+    const auto attempt = [&] { return StateFiles::writeSession(folder(), {region}); };
+
+    if (geteuid() != 0) {
+        EXPECT_FALSE(attempt());
+    } else {
+        // Permissions do not bind root: try as an unprivileged user in a child process.
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+            _exit(attempt() ? 1 : 0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write went through, 3: could not drop privileges";
+    }
+    QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(readAll(file(StateFiles::sessionName)), before);
 }
 
 TEST_F(StateFilesTest, AnUndecodableFileIsKeptBeforeItIsFirstOverwritten)
