@@ -1,5 +1,6 @@
-// The bed view's two hot paths, on an offscreen window the size of the main window's bed:
-// one full paint of the bed, and one drag update from the mouse move to the repainted bed.
+// The bed view's hot paths, on an offscreen window the size of the main window's bed: a paint
+// of the bed as it stands, one after a zoom step (everything drawn anew), and one drag update
+// from the mouse move to the repainted bed.
 // 40 regions (half of them backs, one selected) on a 638×878 overview; for the drag, 1,000
 // remembered fronts and 20,000 files in the output folder, as the plan is worked out anew.
 
@@ -118,6 +119,23 @@ void BM_BedPaint(benchmark::State& state)
     state.counters["bed_h"] = w.bed->height();
 }
 BENCHMARK(BM_BedPaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// A paint in which everything is drawn anew: each Ctrl-scroll step zooms the bed (in, then
+// back out), so the overview and every region move.
+void BM_BedPaintAfterZoom(benchmark::State& state)
+{
+    Window& w = window();
+    const QPointF at(w.bed->width() / 2.0, w.bed->height() / 2.0);
+    int step = 0;
+    for (auto _ : state) {
+        const int notch = step++ % 2 ? -120 : 120;
+        QWheelEvent wheel(at, w.bed->mapToGlobal(at), QPoint(), QPoint(0, notch), Qt::NoButton, Qt::ControlModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w.bed, &wheel);
+        w.bed->repaint();
+    }
+}
+BENCHMARK(BM_BedPaintAfterZoom)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 // One mouse move of a drag: the region is written into the model, the plan is worked out
 // once on the next turn of the event loop, and the bed and the sidebar repaint.

@@ -4,8 +4,6 @@
 
 #include <QFontMetricsF>
 #include <QPainterPath>
-#include <QSemaphore>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
@@ -250,39 +248,22 @@ void drawLinkCord(QPainter& p, QPointF from, QPointF to, const QColor& color)
     p.drawEllipse(to, 11.5, 11.5);
 }
 
-void drawFrame(QPainter& p, const Frame& frame)
+void drawBase(QPainter& p, const Frame& frame)
 {
     p.fillRect(QRectF(QPointF(0, 0), QSizeF(frame.size)), Theme::canvas());
     if (!frame.picture.isNull() && !frame.fit.isEmpty()) {
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(frame.fit, frame.picture);
     }
+}
+
+void drawOverlays(QPainter& p, const Frame& frame)
+{
     p.setRenderHint(QPainter::Antialiasing);
-    for (const RegionItem& item : frame.regions) drawRegion(p, item.corners, item.look);
     if (frame.handles) drawHandles(p, frame.handles->first, frame.handles->second);
     if (frame.band) drawCreateBand(p, frame.band->first, frame.band->second);
     if (frame.linkTarget) drawTargetHighlight(p, frame.linkTarget->corners, frame.linkTarget->look.color, 0.28, 2.2, 4.6);
     if (frame.cord) drawLinkCord(p, frame.cord->from, frame.cord->to, frame.cord->color);
-}
-
-void renderFrame(const Frame& frame, QImage& target)
-{
-    const QSize pixels = (QSizeF(frame.size) * frame.scale).toSize();
-    if (target.size() != pixels) target = QImage(pixels, QImage::Format_RGB32);
-    target.setDevicePixelRatio(frame.scale);
-    if (target.isNull()) return;
-    const auto draw = [&] {
-        QPainter p(&target);
-        drawFrame(p, frame);
-    };
-    QSemaphore done;
-    if (QThreadPool::globalInstance()->tryStart([&] {
-            draw();
-            done.release();
-        }))
-        done.acquire();
-    else
-        draw();
 }
 
 }  // namespace BedDrawing

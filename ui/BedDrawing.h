@@ -68,13 +68,10 @@ struct Frame {
     std::optional<Cord> cord;
 };
 
-void drawFrame(QPainter& p, const Frame& frame);
-
-// The frame drawn into `target` (made the frame's size). Qt's raster engine hands each large
-// antialiased fill to the global thread pool in slices and waits for them, unless it is
-// already running there; so the frame is drawn by one worker of that pool when one is free,
-// which on a busy machine is many times faster than thousands of hand-offs per frame.
-void renderFrame(const Frame& frame, QImage& target);
+// A frame is the canvas and the overview (drawBase), the regions in list order (drawRegion),
+// then the handles, band, link target and cord (drawOverlays).
+void drawBase(QPainter& p, const Frame& frame);
+void drawOverlays(QPainter& p, const Frame& frame);
 
 // The label plate's outer rectangle for a label at `corner` (for tests and hit checks).
 QRectF labelPlate(QPointF corner, const QString& text, bool back);

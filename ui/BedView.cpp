@@ -472,7 +472,7 @@ BedDrawing::Frame BedView::frame()
 
 void BedView::paintEvent(QPaintEvent*)
 {
-    BedDrawing::renderFrame(frame(), frameImage_);
+    layers_.render(frame(), frameImage_);
     QPainter p(this);
     p.drawImage(QPointF(0, 0), frameImage_);
 }

@@ -7,6 +7,7 @@
 #include "core/AppModel.h"
 #include "ui/BedDrawing.h"
 #include "ui/BedGeometry.h"
+#include "ui/BedLayers.h"
 #include "ui/PairFrame.h"
 
 #include <QColor>
@@ -107,5 +108,6 @@ private:
 
     QImage picture_;  // the overview in the drawing's format, redone when the overview changes
     qint64 pictureKey_ = 0;
+    BedDrawing::BedLayers layers_;
     QImage frameImage_;  // where each frame is drawn before it is shown
 };
