@@ -126,6 +126,7 @@ TEST_F(WorkspaceTest, HeaderCountsTheFrontsAndTheMatchedBacks)
     const Case cases[] = {
         {3, 3, "3 fronts", "3/3 matched", true},
         {1, 0, "1 front", "0/0 matched", false},
+        {0, 0, "0 fronts", "0/0 matched", false},
         {4, 4, "4 fronts", "4/4 matched", true},
         {2, 4, "2 fronts", "2/4 matched", false},
     };
