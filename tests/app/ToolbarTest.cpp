@@ -118,7 +118,6 @@ TEST_F(ToolbarTest, PairButtonSwitchesBetweenBedAndWorkspace)
     EXPECT_EQ(pair.text(), "Pairing");
     EXPECT_EQ(pair.accessibleName(), "Pairing");
     EXPECT_TRUE(pair.toolTip().isEmpty());
-
     m->setBusy(true);
     EXPECT_TRUE(pair.isEnabled()) << "the pairing form is always enabled";
     m->setBusy(false);

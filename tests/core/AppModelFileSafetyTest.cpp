@@ -1,5 +1,5 @@
 // Scans into hostile or unlucky folders: a full disk, planted links, a saturated numbering,
-// names with control characters, and a second model in the same folder.
+// and a second model in the same folder.
 
 #include "ScanFixture.h"
 #include "model/StateFiles.h"
@@ -139,17 +139,6 @@ TEST_F(FileSafetyTest, ASaturatedNumberingNeverOverwritesAFront)
         for (std::size_t i = 0; i < saved.size(); ++i) EXPECT_EQ(contents(saved[i]), bytes[i]);
     }
     EXPECT_EQ(contents(out("scan_9223372036854775806.jpg")), "kept");
-}
-
-TEST_F(FileSafetyTest, ControlCharactersNeverReachAFileName)
-{
-    AppModel& m = readyModel();
-    runToEnd(m.preview());
-    m.setBaseName(QString::fromUtf16(u"a\0b\nc", 5));
-    m.setRegions({print(QRectF(1, 1, 2, 3)), print(QRectF(5, 6, 2, 3), BackTarget::history(QString::fromUtf16(u"x\0y", 3)))});
-    runToEnd(m.scanSelected());
-    EXPECT_EQ(m.lastSaved(), (std::vector<QString>{out("a-b-c_0001.jpg"), out("x-y_b.jpg")}));
-    for (const QString& file : m.lastSaved()) EXPECT_TRUE(QFileInfo(file).isFile()) << file.toStdString();
 }
 
 TEST_F(FileSafetyTest, ASecondModelInTheFolderChangesNothingThere)

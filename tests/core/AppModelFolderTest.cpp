@@ -21,7 +21,7 @@ ScanRecord record(const QString& base)
 
 }  // namespace
 
-TEST_F(FolderTest, SwitchingToANewFolderSavesTheOldSessionAndReadsTheNewState)
+TEST_F(FolderTest, SwitchingSavesTheOldSessionAndReadsTheNewFolderState)
 {
     AppModel& m = makeModel();
     m.setHistory({record("scan_0001")});
@@ -29,10 +29,14 @@ TEST_F(FolderTest, SwitchingToANewFolderSavesTheOldSessionAndReadsTheNewState)
     m.setPrevBedSize(QSizeF(8.5, 11.7));
     m.addRegion(QRectF(1, 1, 2, 2));
 
+    // A cancelled chooser keeps the folder.
+    m.chooseFolder = [](const QString&) { return std::optional<QString>(); };
+    m.chooseOutput();
+    EXPECT_EQ(m.outputDir(), outputFolder());
+
     const QString fresh = root.filePath("fresh");
     QDir().mkpath(fresh);
     m.switchOutputDir(fresh);
-
     EXPECT_EQ(StateFiles::readSession(outputFolder())->size(), 1u) << "the old folder got the session";
     EXPECT_EQ(m.outputDir(), fresh);
     EXPECT_EQ(prefs->string(Preferences::outputDirKey), fresh);
@@ -40,14 +44,9 @@ TEST_F(FolderTest, SwitchingToANewFolderSavesTheOldSessionAndReadsTheNewState)
     EXPECT_EQ(m.regions().size(), 1u) << "no session file there: the regions stay";
     EXPECT_TRUE(m.prevOverview().isNull());
     EXPECT_FALSE(m.prevBedSize());
-}
 
-TEST_F(FolderTest, SwitchingToAFolderWithStateTakesItsSessionAndMigratesIt)
-{
-    AppModel& m = makeModel();
-    m.addRegion(QRectF(1, 1, 2, 2));
+    // A folder with a (legacy) session: its regions replace ours and the selection goes.
     m.selectRegion(m.regions()[0].id);
-
     const QString other = root.filePath("other");
     QDir().mkpath(other);
     ScanRegion saved;
@@ -56,7 +55,6 @@ TEST_F(FolderTest, SwitchingToAFolderWithStateTakesItsSessionAndMigratesIt)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(*encodeRegions({saved, saved}));
     f.close();
-
     m.switchOutputDir(other);
     ASSERT_EQ(m.regions().size(), 2u);
     EXPECT_EQ(m.regions()[0].name, "Photo 9");
@@ -68,15 +66,12 @@ TEST_F(FolderTest, RestoreUsesTheStoredFolderOnlyWhileItExists)
     Preferences p(root.filePath("restore.ini"));
     const QString def = QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).filePath("Bivara Scanner");
     EXPECT_EQ(AppModel::restoreOutputDir(p), def);
-
     const QString stored = root.filePath("kept");
     QDir().mkpath(stored);
     p.setString(Preferences::outputDirKey, stored);
     EXPECT_EQ(AppModel::restoreOutputDir(p), stored);
-
     QDir(stored).removeRecursively();
     EXPECT_EQ(AppModel::restoreOutputDir(p), def) << "a deleted folder is ignored";
-
     QFile plain(root.filePath("a-file"));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     p.setString(Preferences::outputDirKey, plain.fileName());

@@ -17,50 +17,35 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
 
-    static ScanRegion front(QPointF center)
+    static ScanRegion region(QPointF center, std::optional<BackTarget> target = std::nullopt)
     {
         ScanRegion r;
         r.name = "Photo";
         r.center = center;
         r.size = QSizeF(4, 3);
-        return r;
-    }
-
-    static ScanRegion back(QPointF center, BackTarget target = BackTarget::automatic())
-    {
-        ScanRegion r = front(center);
         r.back = target;
         return r;
     }
+    static BackTarget history(const QString& base) { return BackTarget::history(base); }
 };
 
 }  // namespace
 
-TEST_F(NamingTest, SanitizeMakesAnyTextASafeBaseName)
+TEST_F(NamingTest, BaseNamesAndSuffixesLoseForbiddenCharacters)
 {
-    EXPECT_EQ(AppModel::sanitize("My: Photos"), "My- Photos");
-    EXPECT_EQ(AppModel::sanitize("a//b"), "a--b");
-    EXPECT_EQ(AppModel::sanitize("  trip "), "trip");
-    EXPECT_EQ(AppModel::sanitize("\ttrip\t"), "trip");
-    EXPECT_EQ(AppModel::sanitize("   "), "scan");
-    EXPECT_EQ(AppModel::sanitize(""), "scan");
-    EXPECT_EQ(AppModel::sanitize("?"), "-");
-    EXPECT_EQ(AppModel::sanitize("a\\b*c\"d<e>f|g"), "a-b-c-d-e-f-g");
-    EXPECT_EQ(AppModel::sanitize("\ntrip\n"), "-trip-") << "line breaks are not trimmed, and never reach a name";
-    EXPECT_EQ(AppModel::sanitize(QString::fromUtf16(u"a\0b\x1f" "c\x7f", 6)), "a-b-c-");
-}
+    const std::pair<QString, QString> bases[] = {
+        {"My: Photos", "My- Photos"}, {"a//b", "a--b"}, {"  trip ", "trip"}, {"\ttrip\t", "trip"}, {"   ", "scan"},
+        {"", "scan"}, {"a\\b*c\"d<e>f|g", "a-b-c-d-e-f-g"}, {"\ntrip\n", "-trip-"},
+        {QString::fromUtf16(u"a\0b\x1f" "c\x7f", 6), "a-b-c-"},
+    };
+    for (const auto& [in, expected] : bases) EXPECT_EQ(AppModel::sanitize(in), expected) << in.toStdString();
 
-TEST_F(NamingTest, TheSuffixLosesForbiddenCharactersButIsNotTrimmed)
-{
     AppModel& m = makeModel();
-    m.setBackSuffix("/");
-    EXPECT_EQ(m.suffixOrDefault(), "_b");
-    m.setBackSuffix("-back");
-    EXPECT_EQ(m.suffixOrDefault(), "-back");
-    m.setBackSuffix(" b");
-    EXPECT_EQ(m.suffixOrDefault(), " b");
-    m.setBackSuffix("_b:ack");
-    EXPECT_EQ(m.suffixOrDefault(), "_back");
+    for (const auto& [in, expected] : {std::pair<QString, QString>{"/", "_b"}, {"-back", "-back"}, {" b", " b"},
+                                       {"_b:ack", "_back"}}) {
+        m.setBackSuffix(in);
+        EXPECT_EQ(m.suffixOrDefault(), expected) << in.toStdString();
+    }
 }
 
 TEST_F(NamingTest, OnlyNumberedFilesOfTheBaseCountTowardsTheNextIndex)
@@ -71,9 +56,10 @@ TEST_F(NamingTest, OnlyNumberedFilesOfTheBaseCountTowardsTheNextIndex)
     AppModel& m = makeModel();
     EXPECT_EQ(m.nextIndex("scan"), 11);
     EXPECT_EQ(m.nextIndex("other"), 1);
-
     touch("trip-2024_0004.jpg");
     EXPECT_EQ(m.nextIndex("trip/2024"), 5) << "the base is sanitized first, and a new file counts at once";
+    m.setOutputDir(root.filePath("missing"));
+    EXPECT_EQ(m.nextIndex("scan"), 1) << "an unreadable folder numbers from one";
 }
 
 TEST_F(NamingTest, AKeptListingNeverMissesAFileWrittenSince)
@@ -93,105 +79,62 @@ TEST_F(NamingTest, AKeptListingNeverMissesAFileWrittenSince)
     EXPECT_EQ(m.nextIndex("scan"), 3);
 }
 
-TEST_F(NamingTest, AnUnreadableFolderNumbersFromOne)
+TEST_F(NamingTest, PlannedStems)
 {
-    AppModel& m = makeModel();
-    m.setOutputDir(root.filePath("missing"));
-    EXPECT_EQ(m.nextIndex("scan"), 1);
+    const QUuid stranger = QUuid::createUuid();
+    struct Case {
+        const char* what;
+        std::vector<const char*> files;
+        QString suffix;
+        std::vector<ScanRegion> regions;
+        std::vector<QString> stems;  // one per region
+    };
+    const ScanRegion a = region({1, 1});
+    const std::vector<const char*> ten = {"scan_0010.jpg"};
+    const Case cases[] = {
+        {"fronts first, a back takes its front's name", ten, "",
+         {region({1.1, 1}, BackTarget::region(a.id)), a, region({5, 1})}, {"scan_0011_b", "scan_0011", "scan_0012"}},
+        {"a back with nothing to pair is numbered after the fronts", {}, "",
+         {region({1, 1}, BackTarget::region(stranger)), region({5, 5})}, {"scan_0002", "scan_0001"}},
+        {"large indices keep all their digits", {"scan_12344.jpg"}, "", {region({1, 1})}, {"scan_12345"}},
+        {"the largest index is left out and numbering carries on",
+         {"scan_9223372036854775807.jpg", "scan_0041.jpg", "scan_99999999999999999999.jpg",
+          "scan_9223372036854775806.jpg"},
+         "", {region({1, 1}), region({4, 1})}, {"scan_9223372036854775807", "scan_9223372036854775807-2"}},
+        {"two backs of one front never name the same file", {}, "",
+         {region({1, 1}, history("scan_0007")), region({5, 1}, history("scan_0007")), region({5, 5}, history("scan_0007"))},
+         {"scan_0007_b", "scan_0007_b-2", "scan_0007_b-3"}},
+        {"a repeat never takes a stem another region plans", {}, "-2",
+         {region({1, 1}, history("scan_0007")), region({5, 1}, history("scan_0007")),
+          region({3, 3}, history("scan_0007-2"))},
+         {"scan_0007-2", "scan_0007-2-3", "scan_0007-2-2"}},
+        {"stems from files cannot leave the folder", {}, "",
+         {region({1, 1}, history("../../etc/x")), region({3, 1}, history("..")), region({5, 1}, history(""))},
+         {"..-..-etc-x_b", "scan_0001", "scan_0002"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* f : c.files) touch(f);
+        AppModel& m = makeModel();
+        if (!c.suffix.isEmpty()) m.setBackSuffix(c.suffix);
+        m.setRegions(c.regions);
+        const auto stems = m.plannedStems();
+        for (std::size_t i = 0; i < c.regions.size(); ++i) EXPECT_EQ(stems.value(c.regions[i].id), c.stems[i]) << i;
+        model.reset();
+        QDir(outputFolder()).removeRecursively();
+    }
 }
 
-TEST_F(NamingTest, TheLargestIndexIsLeftOutAndNumberingCarriesOn)
-{
-    touch("scan_9223372036854775807.jpg");
-    touch("scan_0041.jpg");
-    touch("scan_99999999999999999999.jpg");  // too large to be an index at all
-    AppModel& m = makeModel();
-    EXPECT_EQ(m.nextIndex("scan"), 42);
-
-    touch("scan_9223372036854775806.jpg");
-    EXPECT_EQ(m.nextIndex("scan"), 9223372036854775807);
-    m.setRegions({front({1, 1}), front({4, 1})});
-    const auto stems = m.plannedStems();
-    EXPECT_EQ(stems.value(m.regions()[0].id), "scan_9223372036854775807");
-    EXPECT_EQ(stems.value(m.regions()[1].id), "scan_9223372036854775807-2") << "never the same file twice";
-}
-
-TEST_F(NamingTest, FrontsAreNumberedFirstAndBacksTakeTheirFrontsName)
-{
-    for (int i = 1; i <= 10; ++i) touch(QString("scan_%1.jpg").arg(i, 4, 10, QChar('0')));
-    AppModel& m = makeModel();
-    const ScanRegion a = front({1, 1});
-    const ScanRegion b = front({5, 1});
-    const ScanRegion bBack = back({1.1, 1}, BackTarget::region(a.id));
-    m.setRegions({bBack, a, b});
-    const auto stems = m.plannedStems();
-    EXPECT_EQ(stems.value(a.id), "scan_0011");
-    EXPECT_EQ(stems.value(b.id), "scan_0012");
-    EXPECT_EQ(stems.value(bBack.id), "scan_0011_b");
-    EXPECT_EQ(m.backFrontStems().value(bBack.id), "scan_0011");
-}
-
-TEST_F(NamingTest, ABackWithNothingToPairIsNumberedAfterTheFronts)
-{
-    AppModel& m = makeModel();
-    const ScanRegion b = back({1, 1}, BackTarget::region(QUuid::createUuid()));
-    const ScanRegion f = front({5, 5});
-    m.setRegions({b, f});
-    const auto stems = m.plannedStems();
-    EXPECT_EQ(stems.value(f.id), "scan_0001");
-    EXPECT_EQ(stems.value(b.id), "scan_0002");
-    EXPECT_FALSE(m.backFrontStems().contains(b.id));
-}
-
-TEST_F(NamingTest, ARememberedFrontKeepsItsOwnBaseWhateverTheCurrentBaseName)
+TEST_F(NamingTest, BackFrontStemsAndARememberedFrontsOwnBase)
 {
     AppModel& m = makeModel();
     m.setBaseName("holiday");
-    const ScanRegion b = back({1, 1}, BackTarget::history("scan_0007"));
-    m.setRegions({b});
-    EXPECT_EQ(m.plannedStems().value(b.id), "scan_0007_b");
-}
-
-TEST_F(NamingTest, LargeIndicesKeepAllTheirDigits)
-{
-    touch("scan_12344.jpg");
-    AppModel& m = makeModel();
-    m.setRegions({front({1, 1})});
-    EXPECT_EQ(m.plannedStems().value(m.regions()[0].id), "scan_12345");
-}
-
-TEST_F(NamingTest, TwoBacksOfOneFrontNeverNameTheSameFile)
-{
-    AppModel& m = makeModel();
-    const ScanRegion first = back({1, 1}, BackTarget::history("scan_0007"));
-    const ScanRegion second = back({5, 1}, BackTarget::history("scan_0007"));
-    const ScanRegion third = back({5, 5}, BackTarget::history("scan_0007"));
-    m.setRegions({first, second, third});
-    auto stems = m.plannedStems();
-    EXPECT_EQ(stems.value(first.id), "scan_0007_b");
-    EXPECT_EQ(stems.value(second.id), "scan_0007_b-2");
-    EXPECT_EQ(stems.value(third.id), "scan_0007_b-3");
-
-    // A repeat never takes a stem that another region plans for itself.
-    m.setBackSuffix("-2");
-    const ScanRegion natural = back({3, 3}, BackTarget::history("scan_0007-2"));  // plans scan_0007-2-2
-    m.setRegions({first, second, natural});
-    stems = m.plannedStems();
-    EXPECT_EQ(stems.value(first.id), "scan_0007-2");
-    EXPECT_EQ(stems.value(second.id), "scan_0007-2-3");
-    EXPECT_EQ(stems.value(natural.id), "scan_0007-2-2");
-}
-
-TEST_F(NamingTest, StemsFromFilesCannotLeaveTheFolder)
-{
-    AppModel& m = makeModel();
-    const ScanRegion climbing = back({1, 1}, BackTarget::history("../../etc/x"));
-    const ScanRegion dots = back({3, 1}, BackTarget::history(".."));
-    const ScanRegion empty = back({5, 1}, BackTarget::history(""));
-    m.setRegions({climbing, dots, empty});
-    const auto stems = m.plannedStems();
-    EXPECT_EQ(stems.value(climbing.id), "..-..-etc-x_b");
-    EXPECT_EQ(stems.value(dots.id), "scan_0001") << "numbered on its own";
-    EXPECT_EQ(stems.value(empty.id), "scan_0002");
-    for (const QString& s : stems) EXPECT_FALSE(s.contains('/'));
+    const ScanRegion f = region({1, 1});
+    const ScanRegion paired = region({1.1, 1}, BackTarget::region(f.id));
+    const ScanRegion remembered = region({5, 5}, history("scan_0007"));
+    const ScanRegion orphan = region({5, 1}, BackTarget::region(QUuid::createUuid()));
+    m.setRegions({f, paired, remembered, orphan});
+    EXPECT_EQ(m.backFrontStems().value(paired.id), "holiday_0001");
+    EXPECT_EQ(m.plannedStems().value(remembered.id), "scan_0007_b") << "whatever the current base name";
+    EXPECT_FALSE(m.backFrontStems().contains(orphan.id));
 }

@@ -1,6 +1,5 @@
 #include "support/ModelFixture.h"
 
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -13,22 +12,26 @@ protected:
         return i;
     }();
 
-    AppModel& connectedModel()
+    AppModel& connectedModel(const std::function<void(ScriptedEngine&)>& setUp = {}, bool announce = true)
     {
-        AppModel& m = makeModel([&](ScriptedEngine& e) { e.overviewImage = bed; });
-        announceScanner();
-        spinUntil([&] { return m.info().has_value(); });
+        if (model) spinUntil([&] { return engine->connectsRunning() == 0; });
+        model.reset();  // one model at a time holds the folder
+        statuses.clear();
+        AppModel& m = makeModel([&](ScriptedEngine& e) {
+            e.overviewImage = bed;
+            if (setUp) setUp(e);
+        });
+        if (announce) {
+            announceScanner();
+            spinUntil([&] { return m.info().has_value(); });
+        }
+        QObject::connect(&m, &AppModel::changed, &m, [this, &m](AppModel::Property p) {
+            if (p == AppModel::Property::status) statuses.push_back(m.status());
+        });
         return m;
     }
 
-    // Every status text the model showed, in order.
-    std::vector<QString> statuses;
-    void recordStatuses(AppModel& m)
-    {
-        QObject::connect(&m, &AppModel::changed, &m, [&](AppModel::Property p) {
-            if (p == AppModel::Property::status) statuses.push_back(m.status());
-        });
-    }
+    std::vector<QString> statuses;  // every status text the model showed, in order
 };
 
 }  // namespace
@@ -36,94 +39,65 @@ protected:
 TEST_F(PreviewTest, TheEarlyImageFreesTheWindowWhileTheScannerReturns)
 {
     AppModel& m = connectedModel();
-    engine->hold();
-    recordStatuses(m);
-    auto flow = m.preview();
-    ASSERT_TRUE(spinUntil([&] { return !m.overview().isNull(); }));
-    EXPECT_EQ(m.status(), "Preview ready — scanner returning…");
-    EXPECT_FALSE(m.busy());
-    EXPECT_TRUE(m.scannerBusy());
-
-    engine->release();
-    runToEnd(std::move(flow));
-    EXPECT_EQ(m.status(), "Preview ready.");
-    EXPECT_FALSE(m.scannerBusy());
-    EXPECT_EQ(statuses, (std::vector<QString>{"Scanning preview…", "Preview ready — scanner returning…", "Preview ready."}));
+    for (const bool again : {false, true}) {
+        engine->hold();
+        auto flow = m.preview();
+        ASSERT_TRUE(spinUntil([&] { return !m.overview().isNull() && !m.busy(); }));
+        EXPECT_EQ(m.status(), "Preview ready — scanner returning…");
+        EXPECT_TRUE(m.scannerBusy());
+        if (again) {  // refused, and its text outlives the first preview's end
+            runToEnd(m.preview());
+            EXPECT_EQ(m.status(), "Scanner is already busy.");
+            EXPECT_EQ(engine->overviewCalls, 2);
+        }
+        engine->release();
+        runToEnd(std::move(flow));
+        EXPECT_FALSE(m.scannerBusy());
+    }
+    EXPECT_EQ(statuses, (std::vector<QString>{"Scanning preview…", "Preview ready — scanner returning…", "Preview ready.",
+                                              "Scanning preview…", "Preview ready — scanner returning…",
+                                              "Scanner is already busy."}));
 }
 
-TEST_F(PreviewTest, TextSetMeanwhileByAnotherOperationStays)
+TEST_F(PreviewTest, EveryEndLeavesTheModelIdleWithItsText)
 {
-    AppModel& m = connectedModel();
-    engine->hold();
-    auto flow = m.preview();
-    ASSERT_TRUE(spinUntil([&] { return !m.busy(); }));
-    m.setStatus("Detecting photos…");
-    engine->release();
-    runToEnd(std::move(flow));
-    EXPECT_EQ(m.status(), "Detecting photos…");
-}
-
-TEST_F(PreviewTest, AnImageThatComesOnlyAtTheEndNeverShowsTheEarlyText)
-{
-    AppModel& m = connectedModel();
-    engine->earlyImage = false;
-    recordStatuses(m);
-    runToEnd(m.preview());
-    EXPECT_EQ(statuses, (std::vector<QString>{"Scanning preview…", "Preview loaded.", "Preview ready."}));
-    EXPECT_FALSE(m.busy());
-    EXPECT_FALSE(m.scannerBusy());
-    EXPECT_EQ(m.overview().size(), bed.size());
-}
-
-TEST_F(PreviewTest, APreviewWhileBusyIsRefusedAndChangesNothingElse)
-{
-    AppModel& m = connectedModel();
-    engine->hold();
-    auto first = m.preview();
-    ASSERT_TRUE(spinUntil([&] { return !m.busy(); }));  // only the scanner is busy now
-    runToEnd(m.preview());
-    EXPECT_EQ(m.status(), "Scanner is already busy.");
-    EXPECT_EQ(engine->overviewCalls, 1);
-    EXPECT_TRUE(m.scannerBusy());
-    engine->release();
-    runToEnd(std::move(first));
-}
-
-TEST_F(PreviewTest, WithoutAScannerThePreviewTimesOut)
-{
-    AppModel& m = makeModel([](ScriptedEngine& e) { e.connectTimeout = 30ms; });
-    recordStatuses(m);
-    runToEnd(m.preview());
-    EXPECT_EQ(statuses, (std::vector<QString>{"Connecting… (first link can take a while)",
-                                              "Preview failed: Timed out waiting for the scanner"}));
-    EXPECT_FALSE(m.busy());
-    EXPECT_FALSE(m.scannerBusy());
-    EXPECT_FALSE(m.info());
-}
-
-TEST_F(PreviewTest, AnEngineFailureEndsThePreviewWithItsText)
-{
-    AppModel& m = connectedModel();
-    engine->overviewFailure = ScanFailure::service("Error during device I/O");
-    runToEnd(m.preview());
-    EXPECT_EQ(m.status(), "Preview failed: Error during device I/O");
-    EXPECT_FALSE(m.busy());
-    EXPECT_FALSE(m.scannerBusy());
-    EXPECT_TRUE(m.info());
+    const struct {
+        const char* what;
+        std::function<void(ScriptedEngine&)> setUp;
+        bool announce;
+        std::vector<QString> statuses;
+        bool info;
+        bool overview;
+    } cases[] = {
+        {"an image only at the end", [](ScriptedEngine& e) { e.earlyImage = false; }, true,
+         {"Scanning preview…", "Preview loaded.", "Preview ready."}, true, true},
+        {"no scanner", [](ScriptedEngine& e) { e.connectTimeout = 30ms; }, false,
+         {"Connecting… (first link can take a while)", "Preview failed: Timed out waiting for the scanner"}, false, false},
+        {"an engine failure", [](ScriptedEngine& e) { e.overviewFailure = ScanFailure::service("Error during device I/O"); },
+         true, {"Scanning preview…", "Preview failed: Error during device I/O"}, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppModel& m = connectedModel(c.setUp, c.announce);
+        runToEnd(m.preview());
+        EXPECT_EQ(statuses, c.statuses);
+        EXPECT_FALSE(m.busy() || m.scannerBusy());
+        EXPECT_EQ(m.info().has_value(), c.info);
+        EXPECT_EQ(m.overview().size(), c.overview ? bed.size() : QSize(0, 0));
+    }
 }
 
 TEST_F(PreviewTest, TheScannerButtonStartsAPreview)
 {
     AppModel& m = connectedModel();
-    recordStatuses(m);
     engine->onPreviewButtonPressed();
     ASSERT_TRUE(spinUntil([&] { return m.status() == "Preview ready."; }));
     EXPECT_EQ(statuses.front(), "Scanner button pressed — starting preview…");
 }
 
-TEST_F(PreviewTest, WarmUpConnectsQuietlyAndNamesTheScanner)
+TEST_F(PreviewTest, WarmUpConnectsQuietlyOrInvitesAPreview)
 {
-    AppModel& m = makeModel([&](ScriptedEngine& e) { e.connectDelay = 10ms; });
+    AppModel& m = connectedModel([](ScriptedEngine& e) { e.connectDelay = 10ms; }, false);
     auto warm = m.warmUp();
     EXPECT_EQ(m.status(), "Searching for scanner…");
     EXPECT_FALSE(m.busy());
@@ -131,15 +105,11 @@ TEST_F(PreviewTest, WarmUpConnectsQuietlyAndNamesTheScanner)
     runToEnd(std::move(warm));
     EXPECT_TRUE(m.info());
     EXPECT_EQ(m.status(), "Test Flatbed ready — press its button or Preview");
-
     const int calls = engine->connectCalls;
     runToEnd(m.warmUp());
     EXPECT_EQ(engine->connectCalls, calls) << "nothing to warm up once connected";
-}
 
-TEST_F(PreviewTest, AFailedWarmUpAtRestInvitesAPreview)
-{
-    AppModel& m = makeModel([](ScriptedEngine& e) { e.connectTimeout = 10ms; });
-    runToEnd(m.warmUp());
-    EXPECT_EQ(m.status(), "Scanner not found — press Preview to retry");
+    AppModel& lonely = connectedModel([](ScriptedEngine& e) { e.connectTimeout = 10ms; }, false);
+    runToEnd(lonely.warmUp());
+    EXPECT_EQ(lonely.status(), "Scanner not found — press Preview to retry");
 }

@@ -2,13 +2,30 @@
 
 namespace {
 
-using ScannerChoiceTest = ModelFixture;
+class ScannerChoiceTest : public ModelFixture {
+protected:
+    // A model connected to "test:1", with "test:2" announced too when `second`.
+    AppModel& connected(bool second = false)
+    {
+        if (model) spinUntil([&] { return engine->connectsRunning() == 0; });
+        model.reset();  // one model at a time holds the folder
+        AppModel& m = makeModel();
+        announceScanner("test:1", "Flatbed One");
+        if (second) engine->announce({"test:2", "Second"});
+        EXPECT_TRUE(spinUntil([&] { return m.scanners().size() == (second ? 2u : 1u) && m.info(); }));
+        return m;
+    }
+    bool switchTo(AppModel& m, const QString& id)
+    {
+        m.switchScanner(id);
+        return spinUntil([&] { return m.activeScannerID() == id && m.info(); });
+    }
+};
 
-ScannerInfo infoWith(std::vector<int> resolutions, QSizeF bed = QSizeF(8.5, 11.7))
+ScannerInfo infoWith(std::vector<int> resolutions)
 {
     ScannerInfo i = ScriptedEngine::defaultInfo();
     i.supportedResolutions = std::move(resolutions);
-    i.bedSizeInches = bed;
     return i;
 }
 
@@ -21,67 +38,46 @@ std::vector<int> range(int first, int count, int step)
 
 }  // namespace
 
-TEST_F(ScannerChoiceTest, ResolutionOptionsFollowWhatTheScannerReports)
+TEST_F(ScannerChoiceTest, ResolutionOptionsFollowTheScannerAndTheDpiIsClampedToThem)
 {
-    AppModel& m = makeModel();
-    EXPECT_EQ(m.resolutionOptions(), AppModel::resolutionPresets) << "no scanner yet";
-
-    m.setInfo(infoWith({}));
-    EXPECT_EQ(m.resolutionOptions(), AppModel::resolutionPresets) << "a scanner that reports none";
-
-    m.setInfo(infoWith({75, 150, 300, 600, 1200, 2400}));
-    EXPECT_EQ(m.resolutionOptions(), (std::vector<int>{150, 300, 600, 1200, 2400}));
-
-    m.setInfo(infoWith({200, 400}));
-    EXPECT_EQ(m.resolutionOptions(), (std::vector<int>{200, 400})) << "few resolutions, none a preset";
-
+    const auto presets = AppModel::resolutionPresets;
     std::vector<int> twenty = range(310, 18, 7);
     twenty.insert(twenty.begin(), 300);
     twenty.push_back(600);
-    m.setInfo(infoWith(twenty));
-    EXPECT_EQ(m.resolutionOptions(), (std::vector<int>{300, 600})) << "many resolutions, two presets";
-
-    m.setInfo(infoWith(range(101, 20, 3)));
-    EXPECT_EQ(m.resolutionOptions(), AppModel::resolutionPresets) << "many resolutions, no preset";
+    const struct {
+        const char* what;
+        std::optional<ScannerInfo> info;
+        int dpi;
+        std::vector<int> options;
+        int clamped;
+    } cases[] = {
+        {"no scanner yet", std::nullopt, 600, presets, 600},
+        {"a scanner that reports none", infoWith({}), 600, presets, 600},
+        {"the presets it reports", infoWith({75, 150, 300, 600, 1200, 2400}), 600, {150, 300, 600, 1200, 2400}, 600},
+        {"few resolutions, none a preset: the nearest", infoWith({200, 400}), 600, {200, 400}, 400},
+        {"many resolutions, two presets", infoWith(twenty), 600, {300, 600}, 600},
+        {"many resolutions, no preset", infoWith(range(101, 20, 3)), 600, presets, 600},
+        {"a tie goes to the earlier option", infoWith({300, 600, 1200, 2400, 2401}), 450, {300, 600, 1200, 2400}, 300},
+        {"above a tie", infoWith({300, 600, 1200, 2400}), 500, {300, 600, 1200, 2400}, 600},
+        {"no scanner: a preset stays", std::nullopt, 2400, presets, 2400},
+        {"no scanner: the nearest preset", std::nullopt, 75, presets, 100},
+    };
+    AppModel& m = makeModel();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        m.setDpi(c.dpi);
+        m.setInfo(c.info);
+        EXPECT_EQ(m.resolutionOptions(), c.options);
+        EXPECT_EQ(m.dpi(), c.clamped);
+    }
 }
 
-TEST_F(ScannerChoiceTest, SettingInfoClampsTheResolutionWithEarlierOptionsWinningTies)
+TEST_F(ScannerChoiceTest, TheFirstScannerIsConnectedAndAnotherInTheListChangesNothing)
 {
-    AppModel& m = makeModel();
-    m.setInfo(infoWith({200, 400}));
-    EXPECT_EQ(m.dpi(), 400) << "600 clamps to the nearest option";
-
-    m.setInfo(infoWith({300, 600, 1200, 2400, 2401}));  // the filtered presets: 300 600 1200 2400
-    m.setDpi(450);
-    m.clampDPIToOptions();
-    EXPECT_EQ(m.dpi(), 300) << "a tie goes to the earlier option";
-    m.setDpi(500);
-    m.clampDPIToOptions();
-    EXPECT_EQ(m.dpi(), 600);
-
-    m.setDpi(2400);
-    m.setInfo(std::nullopt);
-    EXPECT_EQ(m.dpi(), 2400) << "a preset needs no clamping";
-    m.setDpi(75);
-    m.setInfo(std::nullopt);
-    EXPECT_EQ(m.dpi(), 100);
-}
-
-TEST_F(ScannerChoiceTest, TheFirstScannerBecomesActiveAndIsConnected)
-{
-    AppModel& m = makeModel();
-    announceScanner("test:1", "Flatbed One");
-    ASSERT_TRUE(spinUntil([&] { return m.info().has_value(); }));
+    AppModel& m = connected();
     EXPECT_EQ(m.activeScannerID(), "test:1");
     EXPECT_EQ(m.scanners(), (std::vector<ScannerChoice>{{"test:1", "Flatbed One"}}));
     EXPECT_EQ(m.status(), "Test Flatbed ready — press its button or Preview");
-}
-
-TEST_F(ScannerChoiceTest, ANewListWithTheSameActiveScannerOnlyUpdatesTheList)
-{
-    AppModel& m = makeModel();
-    announceScanner("test:1");
-    ASSERT_TRUE(spinUntil([&] { return m.info().has_value(); }));
     m.setDpi(1200);
     engine->announce({"test:2", "Second"});
     ASSERT_TRUE(spinUntil([&] { return m.scanners().size() == 2; }));
@@ -90,65 +86,40 @@ TEST_F(ScannerChoiceTest, ANewListWithTheSameActiveScannerOnlyUpdatesTheList)
     EXPECT_EQ(engine->connectCalls, 1);
 }
 
-TEST_F(ScannerChoiceTest, LosingTheOnlyScannerAtRestSaysSo)
+TEST_F(ScannerChoiceTest, LosingTheScannerSaysSoUnlessAScanIsRunning)
 {
-    AppModel& m = makeModel();
-    announceScanner("test:1");
-    ASSERT_TRUE(spinUntil([&] { return m.info().has_value(); }));
-    engine->remove("test:1");
-    ASSERT_TRUE(spinUntil([&] { return !m.activeScannerID(); }));
-    EXPECT_FALSE(m.info());
-    EXPECT_EQ(m.status(), "Scanner disconnected — waiting for one to appear");
+    for (const bool scanning : {false, true}) {
+        SCOPED_TRACE(scanning ? "scanning" : "at rest");
+        AppModel& m = connected();
+        if (scanning) {
+            m.setBusy(true);
+            m.setScannerBusy(true);
+            m.setStatus("Scanning…");
+        }
+        engine->remove("test:1");
+        ASSERT_TRUE(spinUntil([&] { return !m.activeScannerID(); }));
+        EXPECT_FALSE(m.info());
+        EXPECT_EQ(m.status(), scanning ? "Scanning…" : "Scanner disconnected — waiting for one to appear");
+    }
 }
 
-TEST_F(ScannerChoiceTest, LosingTheScannerDuringAScanLeavesTheStatusToTheScan)
+TEST_F(ScannerChoiceTest, SwitchingIsRefusedWhileBusyAndARelinkToAnotherBedDropsTheOverview)
 {
-    AppModel& m = makeModel();
-    announceScanner("test:1");
-    ASSERT_TRUE(spinUntil([&] { return m.info().has_value(); }));
-    m.setBusy(true);
-    m.setScannerBusy(true);
-    m.setStatus("Scanning…");
-    engine->remove("test:1");
-    ASSERT_TRUE(spinUntil([&] { return !m.activeScannerID(); }));
-    EXPECT_EQ(m.status(), "Scanning…");
-}
-
-TEST_F(ScannerChoiceTest, SwitchingIsRefusedWhileBusyAndOtherwiseGoesThroughTheEngine)
-{
-    AppModel& m = makeModel();
-    announceScanner("test:1");
-    engine->announce({"test:2", "Second"});
-    ASSERT_TRUE(spinUntil([&] { return m.scanners().size() == 2 && m.info(); }));
-
+    AppModel& m = connected(true);
     m.setScannerBusy(true);
     m.switchScanner("test:2");
     EXPECT_EQ(m.status(), "Finish the current scan before switching scanners.");
     spinUntil([] { return false; }, std::chrono::milliseconds(20));
     EXPECT_EQ(engine->activeScannerID(), "test:1");
-
     m.setScannerBusy(false);
-    m.switchScanner("test:2");
-    ASSERT_TRUE(spinUntil([&] { return m.activeScannerID() == "test:2" && m.info(); }));
-    EXPECT_EQ(engine->connectCalls, 2) << "the relink connected to the new scanner";
-}
 
-TEST_F(ScannerChoiceTest, ARelinkToAnotherBedSizeDropsTheOverview)
-{
-    AppModel& m = makeModel();
-    announceScanner("test:1");
-    engine->announce({"test:2", "Second"});
-    ASSERT_TRUE(spinUntil([&] { return m.scanners().size() == 2 && m.info(); }));
     m.setOverview(QImage(638, 878, QImage::Format_RGB32));
-
     engine->info.bedSizeInches = QSizeF(8.5, 11.7);  // the same bed
-    m.switchScanner("test:2");
-    ASSERT_TRUE(spinUntil([&] { return m.activeScannerID() == "test:2" && m.info(); }));
+    ASSERT_TRUE(switchTo(m, "test:2"));
+    EXPECT_EQ(engine->connectCalls, 2) << "the relink connected to the new scanner";
     EXPECT_FALSE(m.overview().isNull());
-
     engine->info.bedSizeInches = QSizeF(8.5, 14);
-    m.switchScanner("test:1");
-    ASSERT_TRUE(spinUntil([&] { return m.activeScannerID() == "test:1" && m.info(); }));
+    ASSERT_TRUE(switchTo(m, "test:1"));
     EXPECT_TRUE(m.overview().isNull());
 }
 

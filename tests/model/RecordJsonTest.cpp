@@ -14,9 +14,9 @@ namespace {
 
 const QString kId = "E621E1F8-C36C-495A-93FC-0C247A3E6E5F";
 
-QJsonValue parse(const char* text)
+QJsonValue parse(const QString& text)
 {
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray(text));
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
     if (doc.isArray()) return doc.array();
     return doc.object();
 }
@@ -43,161 +43,103 @@ ScanRecord sampleRecord()
     return r;
 }
 
-QJsonObject regionObject(const char* extra = "")
-{
-    return parse(QString(R"({"id": "%1", "name": "A", "center": [1, 2], "size": [3, 4], "angle": 0%2})")
-                     .arg(kId, extra)
-                     .toUtf8())
-        .toObject();
-}
-
 }  // namespace
 
-TEST(BackTargetJson, EachVariantHasOneKeyAndItsPayloadUnderUnderscoreZero)
+TEST(RecordJson, RoundTripsWriteTheKnownKeys)
 {
-    EXPECT_EQ(*encodeBackTarget(BackTarget::automatic()), parse(R"({"auto": {}})"));
     const QUuid id = *uuidFromText(kId);
-    EXPECT_EQ(*encodeBackTarget(BackTarget::region(id)), parse(R"({"region": {"_0": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"}})"));
-    EXPECT_EQ(*encodeBackTarget(BackTarget::history("scan_0003")), parse(R"({"history": {"_0": "scan_0003"}})"));
+    const struct {
+        BackTarget target;
+        const char* json;
+    } targets[] = {
+        {BackTarget::automatic(), R"({"auto": {}})"},
+        {BackTarget::region(id), R"({"region": {"_0": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"}})"},
+        {BackTarget::history("scan_0003"), R"({"history": {"_0": "scan_0003"}})"},
+    };
+    for (const auto& t : targets) {
+        EXPECT_EQ(*encodeBackTarget(t.target), parse(t.json)) << t.json;
+        EXPECT_EQ(decodeBackTarget(parse(t.json)).value, t.target) << t.json;
+    }
 
-    for (const BackTarget& t : {BackTarget::automatic(), BackTarget::region(id), BackTarget::history("x")})
-        EXPECT_EQ(decodeBackTarget(*encodeBackTarget(t)).value, t);
-}
+    const ScanRegion plain = sampleRegion();
+    ScanRegion back = sampleRegion();
+    back.back = BackTarget::history("scan_0002");
+    back.frontBase = "scan_0009";
+    const QJsonObject front = encodeRegion(sampleRegion())->toObject();
+    EXPECT_EQ(front.keys(), (QStringList{"angle", "center", "id", "name", "size"})) << "a front has no optionals";
+    EXPECT_EQ(front.value("id").toString(), front.value("id").toString().toUpper());
+    EXPECT_EQ(front.value("center"), QJsonArray({2.25, 3.125}));
+    const auto regions = decodeRegions(*encodeRegions({back, plain}));
+    ASSERT_TRUE(regions);
+    EXPECT_EQ(*regions.value, (std::vector<ScanRegion>{back, plain}));
 
-TEST(BackTargetJson, AnythingButExactlyOneKnownKeyFails)
-{
-    const char* wrongCount = "Invalid number of keys found, expected one.";
-    EXPECT_EQ(decodeBackTarget(parse(R"({})")).error, wrongCount);
-    EXPECT_EQ(decodeBackTarget(parse(R"({"auto": {}, "region": {"_0": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"}})")).error,
-              wrongCount);
-    EXPECT_FALSE(decodeBackTarget(parse(R"({"manual": {}})")));
-    EXPECT_FALSE(decodeBackTarget(parse(R"({"history": {"_0": 7}})")));
-    EXPECT_FALSE(decodeBackTarget(parse(R"({"region": {"_0": "not-a-uuid"}})")));
-    EXPECT_FALSE(decodeBackTarget(parse(R"({"region": {}})")));
-    EXPECT_FALSE(decodeBackTarget(parse(R"({"auto": 1})")));
-}
-
-TEST(RegionJson, AFrontHasExactlyFiveKeysAndReadsBackWithoutOptionals)
-{
-    const ScanRegion r = sampleRegion();
-    const QJsonObject o = encodeRegion(r)->toObject();
-    EXPECT_EQ(o.keys(), (QStringList{"angle", "center", "id", "name", "size"}));
-    EXPECT_EQ(o.value("id").toString(), o.value("id").toString().toUpper());
-    EXPECT_EQ(o.value("center"), QJsonArray({2.25, 3.125}));
-
-    const auto back = decodeRegion(o);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(*back.value, r);
-    EXPECT_FALSE(back.value->back.has_value());
-    EXPECT_FALSE(back.value->frontBase.has_value());
-}
-
-TEST(RegionJson, BackAndFrontBaseRoundTrip)
-{
-    ScanRegion r = sampleRegion();
-    r.back = BackTarget::history("scan_0002");
-    r.frontBase = "scan_0009";
-    const auto encoded = encodeRegions({r, sampleRegion()});
-    ASSERT_TRUE(encoded);
-    const auto decoded = decodeRegions(*encoded);
-    ASSERT_TRUE(decoded);
-    ASSERT_EQ(decoded.value->size(), 2u);
-    EXPECT_EQ((*decoded.value)[0], r);
-}
-
-TEST(RegionJson, MalformedElementsFail)
-{
-    EXPECT_TRUE(decodeRegion(regionObject()));
-    EXPECT_TRUE(decodeRegion(regionObject(R"(, "extra": true)"))) << "unknown keys are ignored";
-
-    QJsonObject o = regionObject();
-    o.remove("angle");
-    EXPECT_FALSE(decodeRegion(o)) << "angle is required";
-
-    o = regionObject();
-    o["center"] = QJsonArray{1, 2, 3};
-    EXPECT_FALSE(decodeRegion(o)) << "a point has exactly two numbers";
-    o["center"] = QJsonArray{1};
-    EXPECT_FALSE(decodeRegion(o));
-    o["center"] = QJsonArray{1, "2"};
-    EXPECT_FALSE(decodeRegion(o));
-
-    o = regionObject();
-    o["size"] = QJsonObject{{"w", 1}, {"h", 2}};
-    EXPECT_FALSE(decodeRegion(o));
-
-    o = regionObject();
-    o["id"] = "{" + kId + "}";
-    EXPECT_FALSE(decodeRegion(o)) << "braced UUIDs are not the canonical form";
-    o["id"] = "E621E1F8C36C495A93FC0C247A3E6E5F";
-    EXPECT_FALSE(decodeRegion(o));
-    o["id"] = kId.toLower();
-    EXPECT_TRUE(decodeRegion(o)) << "either case reads";
-
-    o = regionObject();
-    o["back"] = QJsonObject{};
-    EXPECT_EQ(decodeRegion(o).error, "Invalid number of keys found, expected one.");
-}
-
-TEST(RecordJson, AllSevenKeysAreWrittenAndRequired)
-{
     const ScanRecord r = sampleRecord();
     const QJsonObject o = encodeRecord(r)->toObject();
     EXPECT_EQ(o.keys(), (QStringList{"angle", "base", "center", "date", "id", "session", "size"}));
     EXPECT_EQ(*decodeRecord(o).value, r);
-
     for (const QString& key : o.keys()) {
         QJsonObject missing = o;
         missing.remove(key);
-        EXPECT_FALSE(decodeRecord(missing)) << "without " << key.toStdString();
+        EXPECT_FALSE(decodeRecord(missing)) << "every key is required: " << key.toStdString();
     }
-    QJsonObject fractional = o;
+
+    // Pretty output with sorted keys; time in seconds since 2001 (2026 and 2050 in Unix time).
+    const QByteArray text = *encodeRegions({sampleRegion()});
+    EXPECT_TRUE(text.contains('\n'));
+    EXPECT_LT(text.indexOf("\"angle\""), text.indexOf("\"center\""));
+    EXPECT_LT(text.indexOf("\"name\""), text.indexOf("\"size\""));
+    EXPECT_GT(timestampNow(), 1767225600.0 - 978307200.0);
+    EXPECT_LT(timestampNow(), 2524608000.0 - 978307200.0);
+}
+
+TEST(RecordJson, MalformedInputFails)
+{
+    const QString region = QString(R"({"id": "%1", "name": "A", "center": [1, 2], "size": [3, 4], "angle": 0%2})");
+    const struct {
+        QString json;
+        bool reads;
+        const char* why;
+    } regions[] = {
+        {region.arg(kId, ""), true, "the plain form"},
+        {region.arg(kId, R"(, "extra": true)"), true, "unknown keys are ignored"},
+        {region.arg(kId.toLower(), ""), true, "either case reads"},
+        {QString(region).replace(R"(, "angle": 0)", "").arg(kId, ""), false, "angle is required"},
+        {QString(region).replace("[1, 2]", "[1, 2, 3]").arg(kId, ""), false, "a point has two numbers"},
+        {QString(region).replace("[1, 2]", "[1]").arg(kId, ""), false, "a point has two numbers"},
+        {QString(region).replace("[1, 2]", R"([1, "2"])").arg(kId, ""), false, "numbers"},
+        {QString(region).replace("[3, 4]", R"({"w": 3, "h": 4})").arg(kId, ""), false, "a size is a pair"},
+        {region.arg("{" + kId + "}", ""), false, "braced UUIDs are not the canonical form"},
+        {region.arg(QString(kId).remove('-'), ""), false, "UUIDs have dashes"},
+        {region.arg(kId, R"(, "back": {})"), false, "a target has one key"},
+    };
+    for (const auto& c : regions) EXPECT_EQ(bool(decodeRegion(parse(c.json))), c.reads) << c.why;
+
+    const char* wrongCount = "Invalid number of keys found, expected one.";
+    EXPECT_EQ(decodeBackTarget(parse("{}")).error, wrongCount);
+    EXPECT_EQ(decodeBackTarget(parse(R"({"auto": {}, "history": {"_0": "x"}})")).error, wrongCount);
+    for (const char* target : {R"({"manual": {}})", R"({"history": {"_0": 7}})", R"({"region": {"_0": "not-a-uuid"}})",
+                               R"({"region": {}})", R"({"auto": 1})"})
+        EXPECT_FALSE(decodeBackTarget(parse(target))) << target;
+
+    QJsonObject fractional = encodeRecord(sampleRecord())->toObject();
     fractional["session"] = 1.5;
     EXPECT_FALSE(decodeRecord(fractional));
-}
 
-TEST(RecordJson, TimestampsAreSecondsSince2001)
-{
-    // 2026-01-01T00:00:00Z is 1767225600 s after the Unix epoch, 978307200 s of which lie before 2001.
-    const Timestamp now = timestampNow();
-    EXPECT_GT(now, 1767225600.0 - 978307200.0);
-    EXPECT_LT(now, 2524608000.0 - 978307200.0);  // before 2050
-}
-
-TEST(RecordJson, NonFiniteNumbersCannotBeWritten)
-{
-    ScanRecord r = sampleRecord();
-    r.angle = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(encodeRecord(r));
-    EXPECT_FALSE(encodeRecords({sampleRecord(), r}));
-
-    ScanRegion g = sampleRegion();
-    g.center.setX(std::numeric_limits<double>::infinity());
-    EXPECT_FALSE(encodeRegions({g}));
-}
-
-TEST(ListJson, OneBadElementMakesTheWholeListUnreadable)
-{
-    const QByteArray good = *encodeRecords({sampleRecord(), sampleRecord()});
-    ASSERT_TRUE(decodeRecords(good));
-    QJsonArray array = QJsonDocument::fromJson(good).array();
-    QJsonObject second = array[1].toObject();
-    second.remove("session");
-    array[1] = second;
+    // One bad element makes the whole list unreadable.
+    QJsonArray array = QJsonDocument::fromJson(*encodeRecords({sampleRecord(), sampleRecord()})).array();
+    array[1] = fractional;
     EXPECT_FALSE(decodeRecords(QJsonDocument(array).toJson()));
     EXPECT_FALSE(decodeRecords("{}")) << "an object is not a list";
     EXPECT_FALSE(decodeRecords("[1, 2"));
     EXPECT_TRUE(decodeRecords("[]"));
 }
 
-TEST(ListJson, OutputIsPrettyWithSortedKeys)
+TEST(RecordJson, NonFiniteNumbersCannotBeWritten)
 {
-    const QByteArray text = *encodeRegions({sampleRegion()});
-    EXPECT_TRUE(text.contains('\n'));
-    const qsizetype angle = text.indexOf("\"angle\"");
-    const qsizetype center = text.indexOf("\"center\"");
-    const qsizetype id = text.indexOf("\"id\"");
-    const qsizetype name = text.indexOf("\"name\"");
-    const qsizetype size = text.indexOf("\"size\"");
-    EXPECT_TRUE(angle < center && center < id && id < name && name < size);
+    ScanRecord r = sampleRecord();
+    r.angle = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(encodeRecords({sampleRecord(), r}));
+    ScanRegion g = sampleRegion();
+    g.center.setX(std::numeric_limits<double>::infinity());
+    EXPECT_FALSE(encodeRegions({g}));
 }

@@ -1,5 +1,5 @@
-#include "model/ScanRegion.h"
 #include "model/DrawSide.h"
+#include "model/ScanRegion.h"
 #include "model/ScanSettings.h"
 
 #include "support/QtPrinters.h"
@@ -8,64 +8,37 @@
 
 #include <numbers>
 
-namespace {
-
-void expectNear(QPointF actual, QPointF expected)
+TEST(ScanRegionGeometry, CornersRunClockwiseFromTopLeftAndTheBoxHoldsThem)
 {
-    EXPECT_NEAR(actual.x(), expected.x(), 1e-12) << "x";
-    EXPECT_NEAR(actual.y(), expected.y(), 1e-12) << "y";
-}
-
-ScanRegion regionAt(QPointF center, QSizeF size, double angle)
-{
-    ScanRegion r;
-    r.center = center;
-    r.size = size;
-    r.angle = angle;
-    return r;
-}
-
-}  // namespace
-
-TEST(ScanRegionGeometry, UnrotatedCornersRunClockwiseFromTopLeft)
-{
-    const auto r = regionAt({2, 3}, {4, 2}, 0);
-    const auto c = r.corners();
-    expectNear(c[0], {0, 2});
-    expectNear(c[1], {4, 2});
-    expectNear(c[2], {4, 4});
-    expectNear(c[3], {0, 4});
-    EXPECT_EQ(r.aabbInches(), QRectF(0, 2, 4, 2));
-}
-
-TEST(ScanRegionGeometry, QuarterTurnIsClockwiseOnTheBed)
-{
-    const auto r = regionAt({0, 0}, {4, 2}, std::numbers::pi / 2);
-    const auto c = r.corners();
-    // The top-left corner of the unrotated rectangle swings to the upper right.
-    expectNear(c[0], {1, -2});
-    expectNear(c[1], {1, 2});
-    expectNear(c[2], {-1, 2});
-    expectNear(c[3], {-1, -2});
-    const QRectF box = r.aabbInches();
-    EXPECT_NEAR(box.x(), -1, 1e-12);
-    EXPECT_NEAR(box.y(), -2, 1e-12);
-    EXPECT_NEAR(box.width(), 2, 1e-12);
-    EXPECT_NEAR(box.height(), 4, 1e-12);
-}
-
-TEST(ScanRegionGeometry, BoundingBoxOfASmallTiltHoldsEveryCorner)
-{
-    const auto r = regionAt({5, 5}, {6, 4}, 0.05);
-    const QRectF box = r.aabbInches();
-    for (QPointF p : r.corners()) {
-        EXPECT_GE(p.x(), box.left() - 1e-12);
-        EXPECT_LE(p.x(), box.right() + 1e-12);
-        EXPECT_GE(p.y(), box.top() - 1e-12);
-        EXPECT_LE(p.y(), box.bottom() + 1e-12);
+    const struct {
+        QPointF center;
+        QSizeF size;
+        double angle;
+        std::array<QPointF, 4> corners;
+        QRectF box;
+    } cases[] = {
+        {{2, 3}, {4, 2}, 0, {QPointF(0, 2), QPointF(4, 2), QPointF(4, 4), QPointF(0, 4)}, {0, 2, 4, 2}},
+        // A quarter turn is clockwise on the bed: the top-left corner swings to the upper right.
+        {{0, 0}, {4, 2}, std::numbers::pi / 2, {QPointF(1, -2), QPointF(1, 2), QPointF(-1, 2), QPointF(-1, -2)},
+         {-1, -2, 2, 4}},
+    };
+    for (const auto& c : cases) {
+        ScanRegion r;
+        r.center = c.center, r.size = c.size, r.angle = c.angle;
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_NEAR(r.corners()[i].x(), c.corners[i].x(), 1e-12) << i;
+            EXPECT_NEAR(r.corners()[i].y(), c.corners[i].y(), 1e-12) << i;
+        }
+        const QRectF box = r.aabbInches();
+        EXPECT_NEAR(box.left(), c.box.left(), 1e-12);
+        EXPECT_NEAR(box.top(), c.box.top(), 1e-12);
+        EXPECT_NEAR(box.right(), c.box.right(), 1e-12);
+        EXPECT_NEAR(box.bottom(), c.box.bottom(), 1e-12);
     }
-    EXPECT_GT(box.width(), 6);
-    EXPECT_GT(box.height(), 4);
+    ScanRegion tilted;
+    tilted.center = QPointF(5, 5), tilted.size = QSizeF(6, 4), tilted.angle = 0.05;
+    EXPECT_NEAR(tilted.aabbInches().width(), 6 * std::cos(0.05) + 4 * std::sin(0.05), 1e-12);
+    EXPECT_NEAR(tilted.aabbInches().height(), 6 * std::sin(0.05) + 4 * std::cos(0.05), 1e-12);
 }
 
 TEST(TextForms, OnlyExactLowerCaseFormsParse)
@@ -77,7 +50,6 @@ TEST(TextForms, OnlyExactLowerCaseFormsParse)
     EXPECT_EQ(colorModeFromText("blackwhite"), std::nullopt);
     EXPECT_EQ(label(ColorMode::blackWhite), "B & W");
     EXPECT_EQ(label(ColorMode::gray), "Grayscale");
-
     EXPECT_EQ(drawSideFromText("back"), DrawSide::back);
     EXPECT_EQ(drawSideFromText("Back"), std::nullopt);
     EXPECT_EQ(toText(DrawSide::front), "front");

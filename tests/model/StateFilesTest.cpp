@@ -88,23 +88,17 @@ TEST_F(StateFilesTest, MissingOrUndecodableFilesReadAsNothing)
     EXPECT_FALSE(StateFiles::readHistory(folder())) << "a record without a session";
     writeAll(file(StateFiles::sessionName), "[{");
     EXPECT_FALSE(StateFiles::readSession(folder()));
-}
 
-TEST_F(StateFilesTest, PreviousBedNeedsBothSides)
-{
-    QImage picture(10, 10, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    ASSERT_TRUE(StateFiles::writePrevImage(folder(), picture));
-    writeAll(file(StateFiles::prevBedName), R"({"w": 8.5})");
-    EXPECT_FALSE(StateFiles::readPrevBedSize(folder()));
-    EXPECT_FALSE(StateFiles::readPrevImage(folder()).isNull()) << "the picture still loads";
-
-    writeAll(file(StateFiles::prevBedName), R"({"h": 11.7, "w": 8.5, "dpi": 75})");
-    EXPECT_EQ(StateFiles::readPrevBedSize(folder()), QSizeF(8.5, 11.7)) << "other keys are ignored";
-    writeAll(file(StateFiles::prevBedName), R"({"h": 11.7, "w": 0})");
-    EXPECT_FALSE(StateFiles::readPrevBedSize(folder())) << "a bed with no width is no bed";
-    writeAll(file(StateFiles::prevBedName), "not json");
-    EXPECT_FALSE(StateFiles::readPrevBedSize(folder()));
+    const std::pair<const char*, std::optional<QSizeF>> beds[] = {
+        {R"({"w": 8.5})", std::nullopt},
+        {R"({"h": 11.7, "w": 8.5, "dpi": 75})", QSizeF(8.5, 11.7)},  // other keys are ignored
+        {R"({"h": 11.7, "w": 0})", std::nullopt},
+        {"not json", std::nullopt},
+    };
+    for (const auto& [json, size] : beds) {
+        writeAll(file(StateFiles::prevBedName), json);
+        EXPECT_EQ(StateFiles::readPrevBedSize(folder()), size) << json;
+    }
 }
 
 TEST_F(StateFilesTest, LegacyFilesMoveToTheCurrentNamesUnlessTheseExist)
@@ -184,11 +178,9 @@ TEST_F(StateFilesTest, AnUndecodableFileIsKeptBeforeItIsFirstOverwritten)
     EXPECT_EQ(readAll(file(StateFiles::historyName) + ".bad"), "[{\"truncated");
     EXPECT_TRUE(StateFiles::readHistory(folder()));
 
-    // Later saves over a good file leave the kept copy alone.
+    // Later saves over a good file leave the kept copy alone; a newer undecodable file replaces it.
     ASSERT_TRUE(StateFiles::writeHistory(folder(), {record("scan_0002", 1)}));
     EXPECT_EQ(readAll(file(StateFiles::historyName) + ".bad"), "[{\"truncated");
-
-    // A newer undecodable file replaces the older kept copy.
     writeAll(file(StateFiles::historyName), "garbage 2");
     ASSERT_TRUE(StateFiles::writeHistory(folder(), {}));
     EXPECT_EQ(readAll(file(StateFiles::historyName) + ".bad"), "garbage 2");
@@ -196,12 +188,10 @@ TEST_F(StateFilesTest, AnUndecodableFileIsKeptBeforeItIsFirstOverwritten)
     writeAll(file(StateFiles::sessionName), "{}");
     ASSERT_TRUE(StateFiles::writeSession(folder(), {}));
     EXPECT_EQ(readAll(file(StateFiles::sessionName) + ".bad"), "{}");
-}
 
-TEST_F(StateFilesTest, AFileThatCannotBeKeptIsNotOverwritten)
-{
+    // A file that cannot be kept (a folder is in the way) is not overwritten.
     writeAll(file(StateFiles::historyName), "garbage");
-    // A folder where the kept copy must go makes keeping it impossible.
+    QFile::remove(file(StateFiles::historyName) + ".bad");
     ASSERT_TRUE(QDir(folder()).mkdir(".bivara-history.json.bad"));
     EXPECT_FALSE(StateFiles::writeHistory(folder(), {record("scan_0001", 1)}));
     EXPECT_EQ(readAll(file(StateFiles::historyName)), "garbage");
@@ -209,15 +199,13 @@ TEST_F(StateFilesTest, AFileThatCannotBeKeptIsNotOverwritten)
 
 TEST(SafeStem, StemsFromFilesStayInsideTheFolder)
 {
-    EXPECT_EQ(safeStem("scan_0007"), "scan_0007");
-    EXPECT_EQ(safeStem("../../etc/passwd"), "..-..-etc-passwd");
-    EXPECT_EQ(safeStem("a\\b:c*d?e\"f<g>h|i"), "a-b-c-d-e-f-g-h-i");
-    EXPECT_EQ(safeStem(""), std::nullopt);
-    EXPECT_EQ(safeStem("."), std::nullopt);
-    EXPECT_EQ(safeStem(".."), std::nullopt);
-    EXPECT_EQ(safeStem("..."), "...") << "three dots is an ordinary name";
+    const std::pair<QString, std::optional<QString>> cases[] = {
+        {"scan_0007", "scan_0007"}, {"../../etc/passwd", "..-..-etc-passwd"},
+        {"a\\b:c*d?e\"f<g>h|i", "a-b-c-d-e-f-g-h-i"}, {"", std::nullopt}, {".", std::nullopt}, {"..", std::nullopt},
+        {"...", "..."}, {QString::fromUtf16(u"a\0b\nc\x7f", 6), "a-b-c-"},
+    };
+    for (const auto& [in, stem] : cases) EXPECT_EQ(safeStem(in), stem) << in.toStdString();
     EXPECT_EQ(replaceForbiddenCharacters("_/b", ""), "_b");
-    EXPECT_EQ(safeStem(QString::fromUtf16(u"a\0b\nc\x7f", 6)), "a-b-c-") << "no NUL or line break reaches a name";
 }
 
 namespace {

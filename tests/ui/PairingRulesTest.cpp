@@ -51,9 +51,8 @@ TEST(PairingRules, PointInPolygonFollowsTheEvenOddRule)
 TEST(PairingRules, PaletteWrapsEveryIndexAndGreysTheUnmatched)
 {
     const auto& colors = PairPalette::colors();
-    EXPECT_EQ(PairPalette::color(-1), colors[11]);
-    EXPECT_EQ(PairPalette::color(12), colors[0]);
-    EXPECT_EQ(PairPalette::color(-13), colors[11]);
+    for (const auto& [index, wrapped] : {std::pair{-1, 11}, {12, 0}, {-13, 11}})
+        EXPECT_EQ(PairPalette::color(index), colors[std::size_t(wrapped)]) << index;
     EXPECT_EQ(PairPalette::color(3), QColor::fromRgbF(0.45f, 0.89f, 0.62f));
     EXPECT_EQ(PairPalette::color(std::nullopt), QColor::fromRgbF(0.55f, 0.55f, 0.55f));
 }
@@ -65,31 +64,28 @@ TEST(PairingRules, ADragStartsAtThreePointsOfTravel)
     for (const Case& c : cases) EXPECT_EQ(isDrag({10, 10}, QPointF(10, 10) + c.to), c.drag) << c.to.x() << "," << c.to.y();
 }
 
-TEST(PairingRules, ColoursGoToBacksWhoseFrontHasOne)
+TEST(PairingRules, ColoursGoToBacksWhoseFrontHasOneAndTheLastBackOfAFrontGetsTheCord)
 {
     const ScanRegion front;
     const ScanRegion paired = back();
     const ScanRegion pairedToStranger = back();
     const ScanRegion alone = back();
-    std::vector<ScanRegion> regions{front, paired, pairedToStranger, alone};
     const AppModel::StemMap stems{{paired.id, "scan_0002"}, {pairedToStranger.id, "elsewhere_0001"}, {front.id, "scan_0001"}};
-    const RegionColors colors = pairColorIndex(regions, stems, {{"scan_0001", 0}, {"scan_0002", 1}});
+    const RegionColors colors = pairColorIndex({front, paired, pairedToStranger, alone}, stems, {{"scan_0001", 0}, {"scan_0002", 1}});
     EXPECT_EQ(colors, (RegionColors{{paired.id, 1}}));
-}
 
-TEST(PairingRules, TwoBacksOfOneFrontGiveTheCordToTheLastInTheList)
-{
-    // Enough backs that the map's own order would differ from the list's somewhere.
+    // Two backs of one front give the cord to the last in the list; enough backs that the
+    // map's own order would differ from the list's somewhere.
     std::vector<ScanRegion> regions;
-    AppModel::StemMap stems;
+    AppModel::StemMap backStems;
     for (int i = 0; i < 24; ++i) {
         regions.push_back(back());
-        stems.insert(regions.back().id, QString("scan_%1").arg(i % 3));
+        backStems.insert(regions.back().id, QString("scan_%1").arg(i % 3));
     }
-    const PairMap map = pairMap(regions, stems);
+    const PairMap map = pairMap(regions, backStems);
     ASSERT_EQ(map.size(), 3);
     for (int k = 0; k < 3; ++k) EXPECT_EQ(map.value(QString("scan_%1").arg(k)), regions[21 + k].id);
-    const PairMap reversed = pairMap(std::vector<ScanRegion>(regions.rbegin(), regions.rend()), stems);
+    const PairMap reversed = pairMap(std::vector<ScanRegion>(regions.rbegin(), regions.rend()), backStems);
     for (int k = 0; k < 3; ++k) EXPECT_EQ(reversed.value(QString("scan_%1").arg(k)), regions[k].id);
 }
 
@@ -189,18 +185,6 @@ TEST(PairingRules, ThePreviousBedIsRememberedOrTheScannersOrLetterSized)
     EXPECT_EQ(previousBedSize(std::nullopt, a4), QSizeF(8.27, 11.69));
     EXPECT_EQ(previousBedSize(std::nullopt, std::nullopt), QSizeF(8.5, 11.7));
     EXPECT_EQ(previousBedSize(QSizeF(0, 0), unknown), QSizeF(8.5, 11.7)) << "empty sizes count as unknown";
-}
-
-TEST(PairingRules, HeaderTexts)
-{
-    EXPECT_EQ(frontsDetail(3), "3 fronts");
-    EXPECT_EQ(frontsDetail(1), "1 front");
-    EXPECT_EQ(frontsDetail(0), "0 fronts");
-    EXPECT_EQ(matchedDetail(3, 4), "3/4 matched");
-    EXPECT_TRUE(allMatched(4, 4));
-    EXPECT_FALSE(allMatched(3, 4));
-    EXPECT_FALSE(allMatched(0, 0));
-    EXPECT_EQ(backCount({back(), ScanRegion(), back()}), 2);
 }
 
 TEST(PairingGeometry, ThePreviousScanFitsItsHalfAndMapsByTheBedsWidth)

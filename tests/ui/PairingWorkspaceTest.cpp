@@ -126,6 +126,7 @@ TEST_F(WorkspaceTest, HeaderCountsTheFrontsAndTheMatchedBacks)
     const Case cases[] = {
         {3, 3, "3 fronts", "3/3 matched", true},
         {1, 0, "1 front", "0/0 matched", false},
+        {0, 0, "0 fronts", "0/0 matched", false},
         {4, 4, "4 fronts", "4/4 matched", true},
         {2, 4, "2 fronts", "2/4 matched", false},
     };
@@ -181,6 +182,20 @@ TEST_F(WorkspaceTest, DraggingACordFromAPreviousPhotoOntoABackLinksThem)
     const QUuid target = model->regions()[2].id;
     ASSERT_EQ(model->plannedStems().value(target), "scan_0003_b");
     PreviousBedView* from = previous();
+
+    // A click without a pending link, or a cord dropped away from every back, changes nothing.
+    const auto regions = model->regions();
+    model->setStatus("before");
+    QTest::mouseClick(from, Qt::LeftButton, {}, front(1, from));
+    QTest::mousePress(from, Qt::LeftButton, {}, front(0, from));
+    QTest::mouseMove(from, front(0, from) + QPoint(40, 0));
+    ASSERT_TRUE(cord());
+    QTest::mouseRelease(from, Qt::LeftButton, {}, front(0, from) + QPoint(40, 0));
+    EXPECT_FALSE(cord());
+    EXPECT_EQ(model->regions(), regions);
+    EXPECT_EQ(model->status(), "before");
+    EXPECT_FALSE(model->selectedID());
+
     QTest::mouseMove(from, front(0, from));
     ASSERT_EQ(cords().size(), 1u);
 
@@ -204,47 +219,6 @@ TEST_F(WorkspaceTest, DraggingACordFromAPreviousPhotoOntoABackLinksThem)
     const auto plan = model->plannedStems();
     EXPECT_EQ(plan.value(target), "scan_0001_b");
     EXPECT_EQ(plan.value(model->regions()[0].id), "scan_0003_b") << "the back that lost its front pairs anew";
-}
-
-TEST_F(WorkspaceTest, AShortDragOrAClickWithoutAPendingLinkChangesNothing)
-{
-    open(3, 3);
-    const auto regions = model->regions();
-    model->setStatus("before");
-    PreviousBedView* from = previous();
-    QTest::mousePress(from, Qt::LeftButton, {}, front(0, from));
-    QTest::mouseMove(from, front(0, from) + QPoint(2, 1));
-    QTest::mouseRelease(from, Qt::LeftButton, {}, front(0, from) + QPoint(2, 1));
-    EXPECT_FALSE(cord());
-    QTest::mouseClick(from, Qt::LeftButton, {}, front(1, from));
-    QTest::mouseClick(from, Qt::LeftButton, {}, QPoint(2, 2));
-    EXPECT_EQ(model->regions(), regions);
-    EXPECT_EQ(model->status(), "before");
-    EXPECT_FALSE(model->selectedID());
-
-    // A cord dropped away from every back links nothing either.
-    QTest::mousePress(from, Qt::LeftButton, {}, front(0, from));
-    QTest::mouseMove(from, front(0, from) + QPoint(40, 0));
-    ASSERT_TRUE(cord());
-    QTest::mouseRelease(from, Qt::LeftButton, {}, front(0, from) + QPoint(40, 0));
-    EXPECT_FALSE(cord());
-    EXPECT_EQ(model->regions(), regions);
-}
-
-TEST_F(WorkspaceTest, ADropOnTwoOverlappingBacksLinksTheFirstReported)
-{
-    open(2, 2);
-    // Both backs reported over the same spot; the second one is drawn on top in the list.
-    PairFrames frames = ws->currentFrames();
-    frames[1].corners = frames[0].corners;
-    frames[1].center = frames[0].center;
-    ws->setCurrentFrames(frames);
-    PreviousBedView* from = previous();
-    QTest::mousePress(from, Qt::LeftButton, {}, front(1, from));
-    QTest::mouseMove(from, back(0, from));
-    QTest::mouseRelease(from, Qt::LeftButton, {}, back(0, from));
-    EXPECT_EQ(model->region(frames[0].id)->back, BackTarget::history("scan_0002"));
-    EXPECT_EQ(model->region(frames[1].id)->back, BackTarget::automatic());
 }
 
 TEST_F(WorkspaceTest, APendingLinkHighlightsBothEndsAndIsCompletedOrCancelledByAClick)
@@ -293,24 +267,4 @@ TEST_F(WorkspaceTest, APendingLinkHighlightsBothEndsAndIsCompletedOrCancelledByA
     QTest::mouseClick(prev, Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_FALSE(model->pendingLink());
     EXPECT_EQ(model->status(), "Link cancelled.");
-}
-
-TEST_F(WorkspaceTest, WithoutABedSizeThePreviousScanIsLaidOutAsALetterBed)
-{
-    makeModel();
-    remember(1);
-    std::vector<ScanRecord> history = model->history();
-    history[0].center = QPointF(4.25, 5.85);  // the middle of an 8.5 × 11.7-inch bed
-    model->setHistory(history);
-    ASSERT_FALSE(model->prevBedSize());
-    ASSERT_FALSE(model->info());
-    ws = std::make_unique<PairingWorkspace>(*model);
-    ws->resize(1000, 640);
-    ws->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(ws.get()));
-    const QRectF half(previous()->mapTo(ws.get(), QPoint(0, 0)), QSizeF(previous()->size()));
-    const QRectF fit = PairingGeometry::fitRect({8.5, 11.7}, half.size()).translated(half.topLeft());
-    ASSERT_EQ(ws->prevFrames().size(), 1u);
-    EXPECT_EQ(ws->prevFrames()[0].center, fit.center());
-    EXPECT_NEAR(ws->prevFrames()[0].corners.boundingRect().width(), fit.width() * 2.4 / 8.5, 1e-9);
 }
