@@ -19,9 +19,13 @@ public:
     explicit FirstPaint(MainWindow& window) : QObject(&window), window_(window) {}
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    // Watches every widget: the window's own background may never be painted when its
+    // children cover it whole.
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() != QEvent::Paint || done_) return false;
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || widget->window() != &window_) return false;
         done_ = true;
         // Reported once the whole paint pass has finished and reached the screen.
         QTimer::singleShot(0, this, [this] {
@@ -84,7 +88,7 @@ void installWindowProbes(MainWindow& window)
     }
 
     if (qEnvironmentVariableIsSet("BIVARA_REPORT_FIRST_PAINT"))
-        window.content()->installEventFilter(new FirstPaint(window));
+        qApp->installEventFilter(new FirstPaint(window));
 
     const QString file = qEnvironmentVariable("BIVARA_SCREENSHOT");
     if (file.isEmpty()) return;
