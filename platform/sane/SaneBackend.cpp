@@ -4,8 +4,17 @@
 
 #include <sane/sane.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <sys/resource.h>
 #include <unistd.h>
+
+namespace {
+
+std::atomic<int> threadsLeftRunning{0};
+
+}  // namespace
 
 SaneBackend::SaneBackend() : state_(std::make_unique<State>())
 {
@@ -41,6 +50,7 @@ SaneBackend::~SaneBackend()
             // Only discovery is left, which may take seconds: the thread ends on its own,
             // and its state stays for it (the process may end first).
             (void)state_.release();
+            ++threadsLeftRunning;
             return;
         }
     }
@@ -75,4 +85,11 @@ void SaneBackend::State::droppable(const std::function<void()>& work)
 void SaneBackend::State::post(std::function<void()> message)
 {
     QMetaObject::invokeMethod(&mainContext, std::move(message), Qt::QueuedConnection);
+}
+
+int SaneBackend::endProcess(int code)
+{
+    if (threadsLeftRunning == 0) return code;
+    std::fflush(nullptr);
+    std::quick_exit(code);
 }

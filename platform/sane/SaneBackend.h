@@ -52,6 +52,12 @@ public:
     QObject* workerContext() const { return state_->worker; }
     bool onWorkerThread() const { return QThread::currentThread() == &state_->thread; }
 
+    // What main() returns, given the program's exit code. When a SANE thread was left to
+    // finish discovery on its own, the process ends here instead (std::quick_exit, after
+    // flushing output): static destructors would pull Qt and the SANE backends from under
+    // that thread.
+    static int endProcess(int code);
+
     // The SANE version the backend reported, once the thread has started (0 until then).
     int versionCode() const { return state_->versionCode; }
 
