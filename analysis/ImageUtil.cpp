@@ -6,12 +6,10 @@
 #include "analysis/WorkSharing.h"
 #include "platform/files/WholeFile.h"
 
-#include <QBuffer>
 #include <QColorSpace>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QPainter>
 
 #include <algorithm>
@@ -702,21 +700,8 @@ bool saveJPEG(const QImage& image, const QString& to, double quality, int dpi, W
 
 bool savePNG(const QImage& image, const QString& to)
 {
-    if (image.isNull()) return false;
     try {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!PngEncoder::write(image, buffer)) {
-            if (buffer.pos()) return false;
-            // Palette images: Qt's writer, where quality 89 means zlib level 1.
-            QImageWriter writer(&buffer, "png");
-            writer.setQuality(89);
-            if (!writer.write(image)) return false;
-        }
-        buffer.close();
-        makeParentFolder(to);
-        return WholeFile::write(to, bytes);
+        return PngEncoder::write(image, to);
     } catch (...) {
         return false;
     }

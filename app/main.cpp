@@ -1,3 +1,4 @@
 #include "app/BivaraScannerApp.h"
+#include "platform/sane/SaneBackend.h"
 
-int main(int argc, char** argv) { return BivaraScannerApp::run(argc, argv); }
+int main(int argc, char** argv) { return SaneBackend::endProcess(BivaraScannerApp::run(argc, argv)); }

@@ -1,4 +1,5 @@
-// The save phase of a scan: the master file read, six 6×4-inch prints cut out and written as
+// The save phase of a scan: the master file (written as the scanner engine writes it: 24-bit
+// rows through PngRowWriter) read, six 6×4-inch prints cut out and written as
 // JPEGs, on a full 8.5×11.7-inch bed. Reports the wall time of the phase and the largest
 // lateness of a 5-ms timer on the main thread meanwhile (how long the window froze).
 //
@@ -9,6 +10,7 @@
 
 #include "analysis/ImageUtil.h"
 #include "core/AppModel.h"
+#include "platform/files/PngRowWriter.h"
 #include "support/PreparedEngine.h"
 
 #include <QApplication>
@@ -71,6 +73,16 @@ QImage paintedMaster(int dpi)
     return master;
 }
 
+// The master file as the scanner engine leaves it: RGB rows streamed through the PNG writer.
+bool writeMaster(const QImage& painted, const QString& path, int dpi)
+{
+    const QImage rgb = painted.convertToFormat(QImage::Format_RGB888);
+    PngRowWriter writer;
+    bool ok = writer.open(path, rgb.width(), rgb.height(), 3, 8, dpi);
+    for (int y = 0; ok && y < rgb.height(); ++y) ok = writer.writeRow(rgb.constScanLine(y));
+    return ok && writer.finish();
+}
+
 struct Bench {
     QTemporaryDir root;
     PreparedEngine* engine = nullptr;
@@ -86,7 +98,7 @@ struct Bench {
         engine->info.supportedResolutions = {75, 150, 300, 600, 1200};
         if (master.isEmpty()) {
             master = root.filePath("master-template.png");
-            ImageUtil::savePNG(paintedMaster(dpi), master);
+            writeMaster(paintedMaster(dpi), master, dpi);
         }
         engine->masterTemplate = master;
 
@@ -163,7 +175,7 @@ int main(int argc, char** argv)
     if (argc >= 2 && std::strcmp(argv[1], "--memory") == 0)
         return measureMemory(argv[0], argc >= 3 ? std::atoi(argv[2]) : 1200);
     if (argc == 4 && std::strcmp(argv[1], "--paint") == 0)
-        return ImageUtil::savePNG(paintedMaster(std::atoi(argv[2])), QString::fromLocal8Bit(argv[3])) ? 0 : 1;
+        return writeMaster(paintedMaster(std::atoi(argv[2])), QString::fromLocal8Bit(argv[3]), std::atoi(argv[2])) ? 0 : 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

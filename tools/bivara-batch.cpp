@@ -14,6 +14,7 @@
 
 #include "core/AppModel.h"
 #include "platform/files/ScratchFolder.h"
+#include "platform/sane/SaneBackend.h"
 
 #include <QCoroTask>
 #include <QElapsedTimer>
@@ -193,5 +194,5 @@ int main(int argc, char** argv)
     int status = 0;
     const auto arguments = parse(QCoreApplication::arguments().mid(1), status);
     if (!arguments) return status;
-    return run(*arguments);
+    return SaneBackend::endProcess(run(*arguments));
 }

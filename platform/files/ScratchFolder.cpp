@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <csignal>
 #include <memory>
@@ -30,20 +31,36 @@ struct Own {
                                             QStringLiteral("-XXXXXX"))};
     std::unique_ptr<QLockFile> lock;
 
-    Own()
-    {
-        if (!dir.isValid()) return;
-        lock = lockIn(dir.path());
-        if (!LockFile::take(*lock)) dir.remove();
-    }
-    ~Own()
+    Own();
+    ~Own() { remove(); }
+
+    void remove()
     {
         // Unlocked before the folder goes; when something removed the folder already, there
         // is no lock file left to remove.
         if (lock && !QFileInfo::exists(lock->fileName())) (void)lock.release();
         lock.reset();
+        if (dir.isValid()) dir.remove();
     }
 };
+
+Own& own()
+{
+    static Own folder;
+    return folder;
+}
+
+Own::Own()
+{
+    if (!dir.isValid()) return;
+    lock = lockIn(dir.path());
+    if (!LockFile::take(*lock)) {
+        dir.remove();
+        return;
+    }
+    // A process ended by quick_exit runs no destructors: the folder goes all the same.
+    std::at_quick_exit([] { own().remove(); });
+}
 
 // The process named in "bivara-scratch-<pid>-…" is gone (a reused pid only keeps a folder).
 bool ownerIsGone(const QString& name)
@@ -58,8 +75,8 @@ bool ownerIsGone(const QString& name)
 
 QString path()
 {
-    static Own own;
-    return own.dir.isValid() ? own.dir.path() : QDir::tempPath();
+    const Own& o = own();
+    return o.dir.isValid() ? o.dir.path() : QDir::tempPath();
 }
 
 int removeAbandoned(const QString& temporaryFolder)

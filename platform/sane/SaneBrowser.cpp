@@ -36,7 +36,7 @@ SaneBrowser::SaneBrowser(std::chrono::milliseconds pollInterval, std::shared_ptr
 SaneBrowser::~SaneBrowser()
 {
     *alive_ = false;
-    backend_->run([p = std::move(poller_)] { p->timer.reset(); });
+    backend_->runDroppable([p = std::move(poller_)] { p->timer.reset(); });
 }
 
 void SaneBrowser::start()
@@ -44,14 +44,17 @@ void SaneBrowser::start()
     if (browsing_) return;
     browsing_ = true;
     const int generation = ++generation_;
-    SaneBackend* backend = backend_.get();
-    auto report = [backend, generation, this, alive = std::weak_ptr<bool>(alive_)] {
-        auto found = listDevices();
-        backend->post([found = std::move(found), generation, this, alive] {
+    // The poll may outlive this browser and its backend (quitting does not wait for it), so
+    // it holds only the SANE thread's state, and its result is dropped once this is gone.
+    SaneBackend::State* thread = backend_->state();
+    auto report = [thread, generation, this, alive = std::weak_ptr<bool>(alive_)] {
+        std::vector<Found> found;
+        thread->droppable([&] { found = listDevices(); });
+        thread->post([found = std::move(found), generation, this, alive] {
             if (alive.lock() && generation == generation_ && browsing_) take(found);
         });
     };
-    backend_->run([p = poller_, report, interval = pollInterval_] {
+    backend_->runDroppable([p = poller_, report, interval = pollInterval_] {
         report();
         p->timer = std::make_unique<QTimer>();
         p->timer->setInterval(interval);
@@ -64,7 +67,7 @@ void SaneBrowser::stop()
 {
     if (!browsing_) return;
     browsing_ = false;
-    backend_->run([p = poller_] { p->timer.reset(); });
+    backend_->runDroppable([p = poller_] { p->timer.reset(); });
 }
 
 std::shared_ptr<SaneScannerDevice> SaneBrowser::device(const QString& saneName) const

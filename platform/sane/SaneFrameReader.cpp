@@ -1,6 +1,6 @@
 #include "platform/sane/SaneFrameReader.h"
 
-#include "platform/sane/PngRowWriter.h"
+#include "platform/files/PngRowWriter.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace {
@@ -342,20 +343,34 @@ QImage VirtualBed::render(QRectF area, int dpi) const
 {
     const int w = std::max(1, int(std::lround(area.width() * dpi)));
     const int h = std::max(1, int(std::lround(area.height() * dpi)));
-    QImage image(w, h, QImage::Format_RGB32);
-    if (image.isNull()) return {};
-    if (files_.isEmpty()) paintDemo(image, area, dpi);
-    else paintFile(image, area);
-    return image.convertToFormat(QImage::Format_RGB888);
+    if (!files_.isEmpty()) {
+        QImage image(w, h, QImage::Format_RGB32);
+        if (image.isNull()) return {};
+        paintFile(image, area);
+        return image.convertToFormat(QImage::Format_RGB888);
+    }
+    QImage image(w, h, QImage::Format_RGB888);
+    constexpr int stripRows = 256;
+    QImage strip(w, std::min(h, stripRows), QImage::Format_RGB32);
+    if (image.isNull() || strip.isNull()) return {};
+    const auto rowBytes = std::size_t(w) * 3;
+    for (int first = 0; first < h; first += stripRows) {
+        paintDemo(strip, area, dpi, first);
+        const QImage rgb = strip.convertToFormat(QImage::Format_RGB888);
+        if (rgb.isNull()) return {};
+        for (int y = 0; y < std::min(stripRows, h - first); ++y)
+            std::memcpy(image.scanLine(first + y), rgb.constScanLine(y), rowBytes);
+    }
+    return image;
 }
 
-void VirtualBed::paintDemo(QImage& image, QRectF area, int dpi) const
+void VirtualBed::paintDemo(QImage& image, QRectF area, int dpi, int firstRow) const
 {
     image.fill(lidColor);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    QTransform bedToPixels;
+    QTransform bedToPixels = QTransform::fromTranslate(0, -firstRow);
     bedToPixels.scale(dpi, dpi);
     bedToPixels.translate(-area.x(), -area.y());
     for (const DemoPrint& print : prints_) paintPrint(p, print, backs_, dpi, bedToPixels);

@@ -41,7 +41,8 @@ public:
     // From BIVARA_VIRTUAL_BED (a colon-separated list of image files), else the demo.
     static VirtualBed fromEnvironment();
 
-    // The bed's area `areaInches` at `dpi`, 8-bit RGB.
+    // The bed's area `areaInches` at `dpi`, 8-bit RGB. The demo is painted a strip at a time,
+    // so that a 1200-dpi bed is held once, not again at 32 bits per pixel.
     QImage render(QRectF areaInches, int dpi) const;
 
     // After a region scan: fronts become backs, backs a fresh batch; or the next image file.
@@ -54,7 +55,8 @@ public:
     int fileIndex() const { return fileIndex_; }
 
 private:
-    void paintDemo(QImage& image, QRectF area, int dpi) const;
+    // Paints the demo's rows from `firstRow` of the area's picture into `image`.
+    void paintDemo(QImage& image, QRectF area, int dpi, int firstRow) const;
     void paintFile(QImage& image, QRectF area) const;
 
     std::vector<DemoPrint> prints_;

@@ -1,7 +1,7 @@
 #include "platform/virtual/VirtualFlatbed.h"
 
 #include "platform/threads/BackgroundPool.h"
-#include "platform/sane/PngRowWriter.h"
+#include "platform/files/PngRowWriter.h"
 
 #include <QTimer>
 #include <QDir>

@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "platform/sane/PngRowWriter.h"
+#include "platform/files/PngRowWriter.h"
 #include "support/FullDisk.h"
 #include "support/QtPrinters.h"
 
