@@ -1,6 +1,5 @@
-// SANE for real, through its test backend: discovery, capabilities, the overview from bands,
-// region scans to PNG files in every format, three-pass and hand-scanner data, and errors
-// with SANE's own text.
+// SANE for real, through its test backend: discovery, capabilities, three-pass and
+// hand-scanner data. The overview, region files and faults are in the engine contract.
 
 #include "SaneTestSupport.h"
 
@@ -30,13 +29,6 @@ public:
     void requestsSelectDevice(DeviceBrowser&, const std::shared_ptr<ScannerDevice>&) override {}
     void didEnumerateLocalDevices(DeviceBrowser&) override { ++enumerated; }
 };
-
-template <class T>
-QString failureText(QCoro::Task<T>&& task)
-{
-    const auto failure = failureOf(std::move(task));
-    return failure ? failure->description() : QString("(no failure)");
-}
 
 struct SaneEngine {
     SaneBrowser* browser;
@@ -87,62 +79,6 @@ TEST(SaneEngineTest, connectReportsResolutionsDepthsUnitsAndBed)
     EXPECT_EQ(s.engine->scannerChoices(), (std::vector<ScannerChoice>{{"test:0", "Noname frontend-tester"}}));
 }
 
-TEST(SaneEngineTest, overviewAt75DpiArrivesThroughOnImageBeforeCompletion)
-{
-    SaneEngine s;
-    QImage early;
-    bool finishedFirst = false;
-    QCoro::Task<QImage>* pending = nullptr;
-    auto task = s.engine->captureOverview([&](const QImage& image) {
-        early = image;
-        finishedFirst = pending && pending->isReady();
-    });
-    pending = &task;
-    const QImage image = finish(std::move(task));
-    ASSERT_FALSE(early.isNull());
-    EXPECT_FALSE(finishedFirst);
-    EXPECT_EQ(image, early);
-    // The backend counts whole pixels: 200 mm at 75 dpi is 590.55, so 590.
-    EXPECT_EQ(image.size(), QSize(590, 590));
-    // The colour pattern, not a blank page.
-    EXPECT_GT(image.pixelColor(image.width() / 2, image.height() / 2).saturation() +
-                  image.pixelColor(image.width() / 4, image.height() / 8).saturation(),
-              0);
-}
-
-TEST(SaneEngineTest, regionTwoByThreeInchesAt300DpiIs600By900Png)
-{
-    SaneEngine s;
-    QTemporaryDir dir;
-    const QString file = finish(s.engine->scanRegion(QRectF(0.5, 0.25, 2, 3), {300, ColorMode::color, 8}, dir.path(),
-                                                     "bivara-master"));
-    EXPECT_EQ(file, QDir(dir.path()).filePath("bivara-master.png"));
-    QImageReader reader(file);
-    EXPECT_EQ(reader.format(), "png");
-    const QImage image = reader.read();
-    EXPECT_EQ(image.size(), QSize(600, 900));
-    EXPECT_FALSE(image.hasAlphaChannel());
-}
-
-TEST(SaneEngineTest, grayDeepAndBlackWhiteFilesHaveTheirDepths)
-{
-    SaneEngine s;
-    QTemporaryDir dir;
-    const QString gray16 =
-        finish(s.engine->scanRegion(QRectF(0, 0, 1, 1), {100, ColorMode::gray, 16}, dir.path(), "gray16"));
-    const QImage g = QImage(gray16);
-    EXPECT_EQ(g.size(), QSize(100, 100));
-    EXPECT_EQ(g.format(), QImage::Format_Grayscale16);
-
-    const QString bw = finish(s.engine->scanRegion(QRectF(0, 0, 1, 1), {100, ColorMode::blackWhite, 8}, dir.path(), "bw"));
-    const QImage b = QImage(bw);
-    EXPECT_EQ(b.size(), QSize(100, 100));
-    EXPECT_EQ(b.depth(), 1);
-
-    const QString rgb16 = finish(s.engine->scanRegion(QRectF(0, 0, 1, 1), {100, ColorMode::color, 16}, dir.path(), "rgb16"));
-    EXPECT_EQ(QImage(rgb16).depth(), 64);
-}
-
 TEST(SaneEngineTest, threePassFramesMakeTheSamePictureAsOnePass)
 {
     SaneEngine s;
@@ -170,28 +106,4 @@ TEST(SaneEngineTest, handScannerOverviewComesFromTheFileFallback)
     EXPECT_EQ(calls, 0);
     EXPECT_FALSE(overview.isNull());
     EXPECT_GT(overview.height(), 0);
-}
-
-TEST(SaneEngineTest, forcedReadErrorSurfacesWithSanesText)
-{
-    SaneEngine s;
-    s.device().setBackendOption("read-return-value", "SANE_STATUS_IO_ERROR");
-    QTemporaryDir dir;
-    EXPECT_EQ(failureText(s.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "broken")), "Error during device I/O");
-    EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath("broken.png")));  // no half-written file
-    EXPECT_EQ(failureText(s.engine->captureOverview({})), "Error during device I/O");
-    EXPECT_FALSE(s.engine->isScanning());
-}
-
-TEST(SaneEngineTest, disconnectMidScanFailsThePendingScan)
-{
-    SaneEngine s;
-    s.device().setBackendOption("read-limit", "true");
-    s.device().setBackendOption("read-limit-size", "64");
-    QTemporaryDir dir;
-    auto scan = s.engine->scanRegion(QRectF(0, 0, 7, 7), {600, ColorMode::color, 8}, dir.path(), "long");
-    spinUntil([] { return false; }, 50ms);
-    s.engine->disconnect();
-    EXPECT_EQ(failureText(std::move(scan)), "Scanner not connected");
-    EXPECT_FALSE(s.engine->isScanning());
 }
