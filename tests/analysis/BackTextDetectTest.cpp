@@ -106,17 +106,6 @@ TEST(BackTextDetect, TwoLinesAThirdOfAnInchApartAreOneNoteWithATenthAllRound)
     expectNoteAround(got[0], date.united(place));
 }
 
-TEST(BackTextDetect, SidewaysWritingIsFound)
-{
-    REQUIRE_RECOGNIZER();
-    const Scene scene = oneBack();
-    QImage image = BedPainter::paint(scene);
-    const QRectF ink = write(image, scene.bed, {{QStringLiteral("Sam with the twins"), {6.5, 2.5}, 90}});
-    const std::vector<ScanRegion> got = AutoDetect::detectBackText(image, scene.bed);
-    ASSERT_EQ(got.size(), 1u);
-    expectNoteAround(got[0], ink);
-}
-
 TEST(BackTextDetect, ANoteAtTheBedsEdgeIsPaddedInwardsOnly)
 {
     REQUIRE_RECOGNIZER();

@@ -3,7 +3,6 @@
 
 #include "analysis/ImageUtil.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -101,15 +100,6 @@ bool writeAll(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray encoded(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return bytes;
 }
 
 // ---- extractRotated ---------------------------------------------------------------------
@@ -519,18 +509,6 @@ TEST(SavePNG, LargeImagesInBandsStayLossless)
 
 // ---- loading ----------------------------------------------------------------------------
 
-TEST(LoadCGImage, UnreadableGivesNull)
-{
-    QTemporaryDir dir;
-    EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("missing.png")).isNull());
-    ASSERT_TRUE(writeAll(dir.filePath("garbage.png"), QByteArray(1000, 'x')));
-    EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("garbage.png")).isNull());
-    QByteArray cut = encoded(gradient(100, 100), "png");
-    cut.truncate(40);
-    ASSERT_TRUE(writeAll(dir.filePath("cut.png"), cut));
-    EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("cut.png")).isNull());
-}
-
 TEST(LoadScan, LoadsAMasterBeyondQtsDefaultLimitOnlyAtItsExpectedSize)
 {
     // A 1200-dpi bed: 10200×14040, which Qt counts as 573 MB and refuses by default.
@@ -562,8 +540,8 @@ TEST(Thumbnail, FitsTheLongestSideNeverEnlargesAndGivesNullForNothing)
     EXPECT_EQ(ImageUtil::thumbnail(big, 1).size(), QSize(1, 1));
     EXPECT_EQ(ImageUtil::thumbnail(tall, 250).size(), QSize(75, 250));
     EXPECT_EQ(ImageUtil::thumbnail(small, 320).size(), QSize(100, 50));
-    EXPECT_TRUE(ImageUtil::thumbnail(small, 0).isNull());
-    EXPECT_TRUE(ImageUtil::thumbnail(small, -5).isNull());
+    EXPECT_TRUE(ImageUtil::thumbnail(big, 0).isNull());
+    EXPECT_TRUE(ImageUtil::thumbnail(big, -5).isNull());
     EXPECT_TRUE(ImageUtil::thumbnail(dir.filePath("missing.jpg"), 100).isNull());
     EXPECT_TRUE(ImageUtil::thumbnail(dir.filePath("garbage.jpg"), 100).isNull());
 }

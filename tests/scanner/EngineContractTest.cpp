@@ -90,12 +90,12 @@ struct VirtualBackend final : Backend {
     int scansStarted() const override { return device->scansStarted(); }
 };
 
-struct SaneBackend final : Backend {
+struct SaneScanner final : Backend {
     SaneBrowser* browser;
     std::unique_ptr<ICAScannerEngine> engine_;
     QObject context_;
 
-    SaneBackend()
+    SaneScanner()
     {
         useTestBackend();
         auto owned = std::make_unique<SaneBrowser>();
@@ -125,7 +125,7 @@ std::unique_ptr<Backend> makeBackend(const std::string& kind, VirtualPace pace)
 {
     if (kind == "scripted") return std::make_unique<ScriptedBackend>();
     if (kind == "virtual") return std::make_unique<VirtualBackend>(pace);
-    return std::make_unique<SaneBackend>();
+    return std::make_unique<SaneScanner>();
 }
 
 class EngineContract : public testing::TestWithParam<std::string> {
@@ -229,3 +229,45 @@ TEST_P(EngineContract, EveryFaultEndsInItsFailureWithTheEngineIdle)
 
 INSTANTIATE_TEST_SUITE_P(Scanners, EngineContract, testing::Values("scripted", "virtual", "sane"),
                          [](const auto& info) { return info.param; });
+
+// SANE's own: what the test backend reports, and its three-pass and hand-scanner data.
+TEST(SaneEngine, ConnectReportsTheBackendsCapabilities)
+{
+    const SaneScanner s;
+    const double bed = 200 / 25.4;
+    EXPECT_EQ(s.info.name, "Noname frontend-tester");
+    EXPECT_EQ(s.info.supportedResolutions, (std::vector<int>{1, 50, 75, 100, 150, 200, 300, 400, 600, 1200}));
+    EXPECT_EQ(s.info.nativeDPI, 1200);
+    EXPECT_EQ(s.info.supportedBitDepths, (std::vector<int>{1, 8, 16}));
+    EXPECT_NEAR(s.info.bedSizeInches.width(), bed, 1e-6);
+    EXPECT_NEAR(s.info.bedSizeInches.height(), bed, 1e-6);
+    EXPECT_EQ(s.info.functionalUnitTypes, (std::vector<int>{0, 3}));  // flatbed, feeder
+    EXPECT_EQ(s.engine_->scannerChoices(), (std::vector<ScannerChoice>{{"test:0", "Noname frontend-tester"}}));
+}
+
+TEST(SaneEngine, ThreePassFramesMakeTheSamePictureAsOnePass)
+{
+    SaneScanner s;
+    QTemporaryDir dir;
+    const auto scan = [&](const char* name) {
+        return QImage(finish(s.engine().scanRegion(QRectF(0.2, 0.2, 1.5, 1), {150, ColorMode::color, 8}, dir.path(), name)))
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage single = scan("one");
+    s.browser->device("test:0")->setBackendOption("three-pass", "true");
+    ASSERT_FALSE(single.isNull());
+    EXPECT_EQ(scan("three"), single);
+    // In memory too: the overview's bands come once all three frames are in.
+    int calls = 0;
+    EXPECT_EQ(finish(s.engine().captureOverview([&](const QImage&) { ++calls; })).size(), QSize(590, 590));
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(SaneEngine, HandScannerOverviewComesFromTheFileFallback)
+{
+    SaneScanner s;
+    s.browser->device("test:0")->setBackendOption("hand-scanner", "true");
+    int calls = 0;
+    EXPECT_FALSE(finish(s.engine().captureOverview([&](const QImage&) { ++calls; })).isNull());
+    EXPECT_EQ(calls, 0);
+}
