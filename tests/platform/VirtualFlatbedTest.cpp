@@ -58,10 +58,7 @@ TEST(VirtualFlatbedCycle, previewScanTurnOverAndAFreshBatch)
     EXPECT_EQ(info.bedSizeInches, QSizeF(8.5, 11.7));
     EXPECT_EQ(info.functionalUnitTypes, std::vector<int>{0});
 
-    int calls = 0;
-    const QImage fronts = finish(v.engine->captureOverview([&](const QImage&) { ++calls; }));
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(fronts.size(), QSize(638, 878));
+    const QImage fronts = finish(v.engine->captureOverview({}));
     ASSERT_GE(v.device->bed().prints().size(), 5u);
     ASSERT_LE(v.device->bed().prints().size(), 6u);
     // A print's centre is a picture, not the off-white lid.
@@ -69,9 +66,7 @@ TEST(VirtualFlatbedCycle, previewScanTurnOverAndAFreshBatch)
     EXPECT_NE(fronts.pixel(c.toPoint()), qRgb(243, 241, 234));
 
     QTemporaryDir dir;
-    const QString master =
-        finish(v.engine->scanRegion(QRectF(1, 1, 2, 3), {300, ColorMode::color, 8}, dir.path(), "bivara-master"));
-    EXPECT_EQ(QImage(master).size(), QSize(600, 900));
+    finish(v.engine->scanRegion(QRectF(1, 1, 2, 3), {300, ColorMode::color, 8}, dir.path(), "bivara-master"));
     EXPECT_TRUE(v.device->bed().showingBacks());
 
     const QImage backs = finish(v.engine->captureOverview({}));
@@ -116,31 +111,20 @@ TEST(VirtualFlatbedCycle, imageFilesCoverTheBedOneAfterAnother)
     EXPECT_GT(second.blue(), 230);
 }
 
-TEST(VirtualFlatbedFaults, sessionThatFailsToOpen)
+TEST(VirtualFlatbed, OpenFaultFailedScanAndButton)
 {
-    VirtualEngine v;
-    v.device->faults.failOpen = true;
-    auto failure = failureOf(v.engine->connect());
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), VirtualFlatbed::openFaultText);
-}
+    VirtualEngine off;
+    off.device->faults.failOpen = true;
+    EXPECT_EQ(failureOf(off.engine->connect())->description(), VirtualFlatbed::openFaultText);
 
-TEST(VirtualFlatbedFaults, aFailedScanTurnsNothingOver)
-{
-    VirtualEngine v;
-    v.connect();
-    v.device->faults.errorAtCompletion = true;
-    QTemporaryDir dir;
-    EXPECT_TRUE(failureOf(v.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x")));
-    EXPECT_FALSE(v.device->bed().showingBacks());
-}
-
-TEST(VirtualFlatbedFaults, buttonPressStartsAPreview)
-{
     VirtualEngine v;
     v.connect();
     v.device->pressButton();
     ASSERT_TRUE(spinUntil([&] { return v.buttons == 1; }));
+    v.device->faults.errorAtCompletion = true;
+    QTemporaryDir dir;
+    EXPECT_TRUE(failureOf(v.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x")));
+    EXPECT_FALSE(v.device->bed().showingBacks()) << "a failed scan turns nothing over";
 }
 
 namespace {
