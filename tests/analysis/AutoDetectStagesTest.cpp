@@ -1,10 +1,7 @@
-// The stages the full detector adds: side snapping and border recovery, seams, the paper
-// flood and its merge; each on hand-made planes, then end to end on painted beds beside the
-// core.
+// The stages the full detector adds, on hand-made planes: side snapping and border recovery,
+// seams, the paper flood and its merge.
 
-#include "analysis/AutoDetect.h"
 #include "analysis/AutoDetectSteps.h"
-#include "support/BedPainter.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +9,6 @@
 #include <functional>
 
 using namespace AutoDetect::detail;
-using BedPainter::Print;
-using BedPainter::Scene;
-using BedPainter::radians;
 
 namespace {
 
@@ -47,34 +41,27 @@ WorkingBitmap printOnLid(bool border)
 // The rectangle the flood would give the picture: a pixel or two too big on each side.
 OrientedRect floodFit() { return {199.5, 199.5, 203, 203, 0}; }
 
-double areaOf(const ScanRegion& r) { return r.size.width() * r.size.height(); }
-
 }  // namespace
 
-TEST(DetectStagesSides, SnapsEachSideOntoThePicturesEdge)
+TEST(DetectStagesSides, SnapsOntoThePicturesEdgeAndFindsAWhiteBordersCut)
 {
-    const WorkingBitmap b = printOnLid(false);
-    const SnappedRect s = snapSides(floodFit(), b, 75, 220);
-    // The picture covers pixel centres 100..299, so its edges lie at 99.5 and 299.5.
-    EXPECT_NEAR(s.rect.cx, 199.5, 0.3);
-    EXPECT_NEAR(s.rect.cy, 199.5, 0.3);
-    EXPECT_NEAR(s.rect.width, 200, 0.6);
-    EXPECT_NEAR(s.rect.height, 200, 0.6);
-    for (double border : s.border) EXPECT_EQ(border, 0.0);
-    EXPECT_EQ(s.cleanSides, 4);
-}
-
-TEST(DetectStagesSides, FindsAWhiteBordersCutEdgeBeyondThePicture)
-{
-    const WorkingBitmap b = printOnLid(true);
-    const SnappedRect s = snapSides(floodFit(), b, 75, 220);
-    EXPECT_NEAR(s.rect.width, 200, 0.6);
-    for (double border : s.border) EXPECT_NEAR(border, 15.5, 1.2);
-    const std::vector<OrientedRect> grown = withBorders({s});
-    ASSERT_EQ(grown.size(), 1u);
-    EXPECT_NEAR(grown[0].width, 231, 2.4);
-    EXPECT_NEAR(grown[0].height, 231, 2.4);
-    EXPECT_NEAR(grown[0].cx, 199.5, 0.6);
+    for (const bool border : {false, true}) {
+        SCOPED_TRACE(border ? "with a border" : "without");
+        const SnappedRect s = snapSides(floodFit(), printOnLid(border), 75, 220);
+        // The picture covers pixel centres 100..299, so its edges lie at 99.5 and 299.5.
+        EXPECT_NEAR(s.rect.cx, 199.5, 0.3);
+        EXPECT_NEAR(s.rect.cy, 199.5, 0.3);
+        EXPECT_NEAR(s.rect.width, 200, 0.6);
+        EXPECT_NEAR(s.rect.height, 200, 0.6);
+        for (double b : s.border) EXPECT_NEAR(b, border ? 15.5 : 0.0, border ? 1.2 : 0.0);
+        if (!border) {
+            EXPECT_EQ(s.cleanSides, 4);
+        }
+        const std::vector<OrientedRect> grown = withBorders({s});
+        ASSERT_EQ(grown.size(), 1u);
+        EXPECT_NEAR(grown[0].width, border ? 231 : 200, border ? 2.4 : 0.6);
+        EXPECT_NEAR(grown[0].cx, 199.5, 0.6);
+    }
 }
 
 TEST(DetectStagesSides, ABorderNeverReachesOverAnotherPrint)
@@ -151,90 +138,4 @@ TEST(DetectStagesPaper, AWholeSheetReplacesAPieceButNotTwoWholePrints)
     // A sheet nowhere near what was found is a print the first flood missed.
     const SnappedRect elsewhere{{600, 600, 100, 100, 0}, {0, 0, 0, 0}, 4};
     EXPECT_EQ(mergePaper({a}, {elsewhere}).size(), 2u);
-}
-
-TEST(DetectStagesBeds, TiltedPairTouchingAlongAShortSeamIsSplitWhereTheCoreKeepsOne)
-{
-    // Two 5×3.5 prints at 6°, touching along their 5-inch sides: the seam is too short for the
-    // core's straight-row split.
-    Scene scene;
-    const double a = radians(6);
-    const QPointF centre(4.25, 5.5);
-    const QPointF down(-std::sin(a) * 1.75, std::cos(a) * 1.75);
-    scene.prints = {BedPainter::print(centre - down, {5.0, 3.5}, a, {40, 50, 90}, {90, 100, 140}),
-                    BedPainter::print(centre + down, {5.0, 3.5}, a, {190, 150, 90}, {230, 200, 150})};
-    const QImage image = BedPainter::paint(scene);
-    EXPECT_EQ(AutoDetect::detectCore(image, scene.bed).size(), 1u);
-    const std::vector<ScanRegion> full = AutoDetect::detect(image, scene.bed);
-    ASSERT_EQ(full.size(), 2u);
-    for (size_t i = 0; i < 2; ++i) {
-        const QPointF want = i == 0 ? centre - down : centre + down;
-        EXPECT_NEAR(full[i].center.x(), want.x(), 0.04);
-        EXPECT_NEAR(full[i].center.y(), want.y(), 0.04);
-        EXPECT_NEAR(full[i].size.width(), 5.08, 0.06);
-        EXPECT_NEAR(full[i].size.height(), 3.58, 0.06);
-        EXPECT_NEAR(full[i].angle, a, radians(0.4));
-    }
-}
-
-TEST(DetectStagesBeds, PrintsOffsetAlongTheirSeamKeepNoSliverOfEachOther)
-{
-    Scene scene;
-    scene.prints = {BedPainter::print({3.5, 3.0}, {3.5, 3.5}, 0, {50, 60, 100}, {100, 110, 150}),
-                    BedPainter::print({4.2, 6.5}, {3.5, 3.5}, 0, {170, 130, 70}, {220, 190, 140})};
-    const std::vector<ScanRegion> full = AutoDetect::detect(BedPainter::paint(scene), scene.bed);
-    ASSERT_EQ(full.size(), 2u);
-    for (const ScanRegion& r : full) {
-        EXPECT_NEAR(r.size.width(), 3.58, 0.06);
-        EXPECT_NEAR(r.size.height(), 3.58, 0.06);
-    }
-}
-
-TEST(DetectStagesBeds, PaleBackOnAWhiteLidIsFoundWhole)
-{
-    // Cream paper only a few levels off the lid: the first flood runs straight across it.
-    Scene scene;
-    Print back = BedPainter::print({4.0, 5.0}, {6.0, 4.0}, radians(3), {246, 243, 228}, {246, 243, 228});
-    back.busy = false;
-    scene.prints = {back};
-    const QImage image = BedPainter::paint(scene);
-    EXPECT_TRUE(AutoDetect::detectCore(image, scene.bed).empty());
-    const std::vector<ScanRegion> full = AutoDetect::detect(image, scene.bed);
-    ASSERT_EQ(full.size(), 1u);
-    EXPECT_NEAR(full[0].center.x(), 4.0, 0.04);
-    EXPECT_NEAR(full[0].center.y(), 5.0, 0.04);
-    EXPECT_NEAR(full[0].size.width(), 6.08, 0.08);
-    EXPECT_NEAR(full[0].size.height(), 4.08, 0.08);
-    EXPECT_NEAR(full[0].angle, radians(3), radians(0.4));
-}
-
-TEST(DetectStagesBeds, WhiteBorderTheCoreCutsOffIsRecovered)
-{
-    Scene scene;
-    Print print = BedPainter::print({4.2, 5.0}, {5.0, 3.5}, radians(2), {70, 90, 60}, {150, 140, 100});
-    print.border = 0.25;
-    print.borderColor = QColor(240, 239, 236);  // a few levels off the lid, well inside the flood's tolerance
-    scene.prints = {print};
-    const QImage image = BedPainter::paint(scene);
-    const std::vector<ScanRegion> core = AutoDetect::detectCore(image, scene.bed);
-    const std::vector<ScanRegion> full = AutoDetect::detect(image, scene.bed);
-    ASSERT_EQ(core.size(), 1u);
-    ASSERT_EQ(full.size(), 1u);
-    EXPECT_LT(areaOf(core[0]), 4.7 * 3.2) << "the core keeps only the picture";
-    EXPECT_NEAR(full[0].size.width(), 5.08, 0.06);
-    EXPECT_NEAR(full[0].size.height(), 3.58, 0.06);
-}
-
-TEST(DetectStagesBeds, AHorizonAcrossOnePrintDoesNotSplitIt)
-{
-    // Dark sky above, bright ground below, the line a third of the way down and straight across
-    // the whole print: a strip of 5 × 2.3 inches is no photo.
-    Scene scene;
-    Print print = BedPainter::print({4.25, 5.85}, {5.0, 7.0}, radians(1.5), {200, 180, 150}, {215, 200, 170});
-    print.patches = {{QRectF(-2.5, -3.5, 5.0, 2.33), QColor(40, 50, 80)}};
-    scene.prints = {print};
-    const std::vector<ScanRegion> full = AutoDetect::detect(BedPainter::paint(scene), scene.bed);
-    ASSERT_EQ(full.size(), 1u);
-    EXPECT_NEAR(full[0].size.width(), 5.08, 0.06);
-    EXPECT_NEAR(full[0].size.height(), 7.08, 0.06);
 }

@@ -106,28 +106,6 @@ TEST(BackTextDetect, TwoLinesAThirdOfAnInchApartAreOneNoteWithATenthAllRound)
     expectNoteAround(got[0], date.united(place));
 }
 
-TEST(BackTextDetect, ALongSingleLineIsANote)
-{
-    REQUIRE_RECOGNIZER();
-    const Scene scene = oneBack();
-    QImage image = BedPainter::paint(scene);
-    const QRectF ink = write(image, scene.bed, {{QStringLiteral("Oma and Opa at the lake, July 1971"), {1.8, 5.0}}});
-    const std::vector<ScanRegion> got = AutoDetect::detectBackText(image, scene.bed);
-    ASSERT_EQ(got.size(), 1u);
-    expectNoteAround(got[0], ink);
-}
-
-TEST(BackTextDetect, SidewaysWritingIsFound)
-{
-    REQUIRE_RECOGNIZER();
-    const Scene scene = oneBack();
-    QImage image = BedPainter::paint(scene);
-    const QRectF ink = write(image, scene.bed, {{QStringLiteral("Sam with the twins"), {6.5, 2.5}, 90}});
-    const std::vector<ScanRegion> got = AutoDetect::detectBackText(image, scene.bed);
-    ASSERT_EQ(got.size(), 1u);
-    expectNoteAround(got[0], ink);
-}
-
 TEST(BackTextDetect, ANoteAtTheBedsEdgeIsPaddedInwardsOnly)
 {
     REQUIRE_RECOGNIZER();
@@ -163,24 +141,8 @@ TEST(BackTextDetect, BlankBacksAndAStrayMarkGiveThePhotoRectangles)
     EXPECT_NEAR(got[1].center.x(), 6.0, 0.1);
 }
 
-TEST(BackTextDetect, NotesComeTopRowFirstLeftToRight)
-{
-    REQUIRE_RECOGNIZER();
-    Scene scene;
-    scene.prints = {back({2.3, 2.0}, {4.0, 3.0}), back({6.4, 2.0}, {3.5, 3.0}), back({4.25, 7.5}, {6.0, 4.0})};
-    QImage image = BedPainter::paint(scene);
-    const QRectF low = write(image, scene.bed, {{QStringLiteral("Christmas 1974"), {2.5, 7.5}}});
-    const QRectF right = write(image, scene.bed, {{QStringLiteral("Peter and Anna"), {5.2, 2.1}}});
-    const QRectF left = write(image, scene.bed, {{QStringLiteral("Easter 1969"), {1.0, 2.3}}});
-    const std::vector<ScanRegion> got = AutoDetect::detectBackText(image, scene.bed);
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_TRUE(got[0].aabbInches().contains(left.center()));
-    EXPECT_TRUE(got[1].aabbInches().contains(right.center()));
-    EXPECT_TRUE(got[2].aabbInches().contains(low.center()));
-}
-
 TEST(BackTextDetect, NoBedGivesNothing)
 {
-    EXPECT_TRUE(AutoDetect::detectBackText(BedPainter::paint(oneBack()), QSizeF(0, 11.7)).empty());
-    EXPECT_TRUE(AutoDetect::detectBackText(BedPainter::paint(oneBack()), QSizeF(8.5, -1)).empty());
+    for (const QSizeF bed : {QSizeF(0, 11.7), QSizeF(8.5, -1)})
+        EXPECT_TRUE(AutoDetect::detectBackText(BedPainter::paint(oneBack()), bed).empty());
 }

@@ -101,18 +101,22 @@ TEST(BackTextMerge, ReachHoldsSidewaysAndEmptyListStaysEmpty)
 
 TEST(BackTextFilter, SingleLinesNeedConfidenceOrLength)
 {
-    // A short word: dropped at 0.3, kept at 0.5, kept at exactly 0.45.
-    EXPECT_FALSE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.4, 0.3), 0.3f)));
-    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.4, 0.3), 0.5f)));
-    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.4, 0.3), 0.45f)));
-    // A long line whatever its confidence (ratio 10), upright or sideways.
-    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 2.0, 0.2), 0.0f)));
-    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.2, 2.0), 0.0f)));
-    // Elongation just above 2.2 counts, just below does not.
-    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.56, 0.25), 0.1f)));
-    EXPECT_FALSE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.54, 0.25), 0.1f)));
-    // More than one line is a note whatever its confidence.
-    EXPECT_TRUE(AutoDetect::isNote(cluster(QRectF(1, 1, 0.4, 0.3), 0.1f, 2)));
+    const struct {
+        QRectF rect;
+        float conf;
+        int lines;
+        bool note;
+    } cases[] = {
+        {QRectF(1, 1, 0.4, 0.3), 0.3f, 1, false},   // a short word of low confidence
+        {QRectF(1, 1, 0.4, 0.3), 0.45f, 1, true},   // confidence just enough
+        {QRectF(1, 1, 2.0, 0.2), 0.0f, 1, true},    // long, whatever its confidence
+        {QRectF(1, 1, 0.2, 2.0), 0.0f, 1, true},    // long and sideways
+        {QRectF(1, 1, 0.56, 0.25), 0.1f, 1, true},  // elongation just above 2.2
+        {QRectF(1, 1, 0.54, 0.25), 0.1f, 1, false}, // just below
+        {QRectF(1, 1, 0.4, 0.3), 0.1f, 2, true},    // more than one line
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AutoDetect::isNote(cluster(c.rect, c.conf, c.lines)), c.note) << c.rect.width() << " " << c.conf;
 }
 
 TEST(BackTextRegions, DropsLowConfidenceWordsAndBlocksTooSmallOnTheBed)
@@ -131,4 +135,11 @@ TEST(BackTextRegions, DateAndPlaceFromTheRecognizerBecomeOneNote)
     ASSERT_EQ(got.size(), 1u);
     expectRectNear(bounds(got[0]), QRectF(1.9, 3.9, 2.1, 0.97), 1e-9);
     EXPECT_TRUE(AutoDetect::notesFromLines({}, bed).empty());
+    // Notes come top row first, left to right within a row.
+    const std::vector<ScanRegion> three = AutoDetect::notesFromLines(
+        {line(QRectF(2.5, 7.3, 2, 0.3), 0.9), line(QRectF(5.2, 1.9, 2, 0.3), 0.9), line(QRectF(1, 2.1, 2, 0.3), 0.9)}, bed);
+    ASSERT_EQ(three.size(), 3u);
+    EXPECT_NEAR(three[0].center.x(), 2.0, 0.2);
+    EXPECT_NEAR(three[1].center.x(), 6.2, 0.2);
+    EXPECT_NEAR(three[2].center.y(), 7.45, 0.2);
 }

@@ -3,17 +3,12 @@
 
 #include "analysis/ImageUtil.h"
 
-#include <QBuffer>
-#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <QThreadPool>
-#include <QTransform>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -23,15 +18,8 @@
 #include <cstring>
 #include <numbers>
 #include <random>
-#include <thread>
 #include <vector>
 
-#ifdef __linux__
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -101,8 +89,6 @@ QImage gradient(int w, int h, QImage::Format format = QImage::Format_RGB32)
 }
 
 bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; }
-bool isGreen(QRgb c) { return qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60; }
-bool isBlue(QRgb c) { return qBlue(c) > 200 && qRed(c) < 60 && qGreen(c) < 60; }
 
 QByteArray readAll(const QString& path)
 {
@@ -114,15 +100,6 @@ bool writeAll(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray encoded(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return bytes;
 }
 
 // ---- extractRotated ---------------------------------------------------------------------
@@ -143,52 +120,12 @@ TEST(ExtractRotated, UnturnedCropOnWholePixelsIsTheExactCrop)
     }
 }
 
-// The upright picture, 40×30: grey, red top-left, green top-right, blue bottom-left corner.
-QImage uprightMarkers()
-{
-    QImage img(40, 30, QImage::Format_RGB32);
-    img.fill(qRgb(128, 128, 128));
-    QPainter p(&img);
-    p.fillRect(0, 0, 4, 4, Qt::red);
-    p.fillRect(36, 0, 4, 4, Qt::green);
-    p.fillRect(0, 26, 4, 4, Qt::blue);
-    return img;
-}
-
-TEST(ExtractRotated, PrintLyingTurnedAQuarterComesBackUpright)
-{
-    const QImage upright = uprightMarkers();
-    // On the bed the print lies turned clockwise: its top-left corner is at the top right.
-    const QImage lying = upright.transformed(QTransform().rotate(90));
-    ASSERT_EQ(lying.size(), QSize(30, 40));
-    ASSERT_TRUE(isRed(lying.pixel(28, 1)));
-    QImage bed(100, 100, QImage::Format_RGB32);
-    bed.fill(Qt::black);
-    {
-        QPainter p(&bed);
-        p.drawImage(20, 35, lying);
-    }
-    const QPointF center(20 + 15, 35 + 20);
-
-    const QImage crop = ImageUtil::extractRotated(bed, center, QSizeF(40, 30), pi / 2);
-    ASSERT_EQ(crop.size(), QSize(40, 30));
-    EXPECT_TRUE(isRed(crop.pixel(1, 1)));
-    EXPECT_TRUE(isGreen(crop.pixel(38, 1)));
-    EXPECT_TRUE(isBlue(crop.pixel(1, 28)));
-    EXPECT_TRUE(samePixels(crop, upright));
-
-    // Turning the other way reads it upside down.
-    const QImage wrongWay = ImageUtil::extractRotated(bed, center, QSizeF(40, 30), -pi / 2);
-    EXPECT_TRUE(isRed(wrongWay.pixel(38, 28)));
-    EXPECT_TRUE(isGreen(wrongWay.pixel(1, 28)));
-}
-
 TEST(ExtractRotated, UndoesAPainterTurnAtAnyAngle)
 {
     QImage upright(120, 80, QImage::Format_RGB32);
     for (int y = 0; y < 80; ++y)
         for (int x = 0; x < 120; ++x) upright.setPixel(x, y, qRgb(2 * x, 3 * y, 100 - x / 2 + y));
-    for (const double degrees : {3.0, 25.0, -40.0, 137.0}) {
+    for (const double degrees : {3.0, 25.0, -40.0, 90.0, 137.0}) {
         QImage bed(300, 300, QImage::Format_RGB32);
         bed.fill(qRgb(20, 20, 20));
         const QPointF center(151.3, 148.6);
@@ -322,29 +259,18 @@ TEST(ExtractRotated, LargeCropSplitAcrossThreadsMatchesRowByRow)
 
 TEST(Composite, DrawsThePatchWhereTheInchesSay)
 {
-    QImage bedImage(850, 1100, QImage::Format_RGB32);  // 8.5 × 11 in at 100 dpi
+    // 8.5 × 11 in at 50 pixels an inch across and 75 down: the patch covers x 50..199, y 150..262.
+    QImage bedImage(425, 825, QImage::Format_RGB32);
     bedImage.fill(qRgb(200, 200, 200));
     QImage patch(60, 30, QImage::Format_RGB32);
     patch.fill(Qt::red);
-
     const QImage out = ImageUtil::composite(patch, bedImage, QRectF(1, 2, 3, 1.5), QSizeF(8.5, 11));
     ASSERT_EQ(out.size(), bedImage.size());
     EXPECT_EQ(out.format(), QImage::Format_RGB32);
-    // Patch covers x 100..399, y 200..349.
-    for (const QPoint p : {QPoint(101, 201), QPoint(398, 201), QPoint(101, 348), QPoint(398, 348), QPoint(250, 275)})
-        EXPECT_TRUE(isRed(out.pixel(p))) << p.x() << "," << p.y();
-    for (const QPoint p : {QPoint(98, 250), QPoint(401, 250), QPoint(250, 198), QPoint(250, 351), QPoint(5, 5)})
-        EXPECT_EQ(out.pixel(p), qRgb(200, 200, 200)) << p.x() << "," << p.y();
-    EXPECT_EQ(bedImage.pixel(250, 275), qRgb(200, 200, 200));  // the input is left alone
-
-    // A preview with other resolutions across and down (50 and 75 pixels an inch): the
-    // patch covers x 50..199, y 150..262.
-    const QImage preview = ImageUtil::composite(patch, bedImage.scaled(425, 825), QRectF(1, 2, 3, 1.5), QSizeF(8.5, 11));
-    ASSERT_EQ(preview.size(), QSize(425, 825));
-    EXPECT_TRUE(isRed(preview.pixel(51, 151)));
-    EXPECT_TRUE(isRed(preview.pixel(198, 261)));
+    for (const QPoint p : {QPoint(51, 151), QPoint(198, 261), QPoint(120, 200)}) EXPECT_TRUE(isRed(out.pixel(p))) << p.x() << "," << p.y();
     for (const QPoint p : {QPoint(48, 200), QPoint(202, 200), QPoint(120, 148), QPoint(120, 264)})
-        EXPECT_EQ(preview.pixel(p), qRgb(200, 200, 200)) << p.x() << "," << p.y();
+        EXPECT_EQ(out.pixel(p), qRgb(200, 200, 200)) << p.x() << "," << p.y();
+    EXPECT_EQ(bedImage.pixel(120, 200), qRgb(200, 200, 200));  // the input is left alone
 }
 
 // ---- saveJPEG ---------------------------------------------------------------------------
@@ -367,56 +293,39 @@ Jfif jfifOf(const QByteArray& jpeg)
     return j;
 }
 
-TEST(SaveJPEG, CreatesMissingFoldersAndWritesADecodableFile)
+TEST(SaveJPEG, CreatesMissingFoldersAndWritesTheDensityInDotsPerInch)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("Scans/2024/roll 3/print.jpg");
     const QImage image = gradient(300, 200);
-    ASSERT_TRUE(ImageUtil::saveJPEG(image, path, ImageUtil::defaultJPEGQuality, 300));
-    const QImage back = ImageUtil::loadCGImage(path);
-    ASSERT_EQ(back.size(), image.size());
-    const QRgb a = back.pixel(150, 100), e = image.pixel(150, 100);
-    EXPECT_NEAR(qRed(a), qRed(e), 12);
-    EXPECT_NEAR(qGreen(a), qGreen(e), 12);
-    EXPECT_NEAR(qBlue(a), qBlue(e), 12);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
-    EXPECT_EQ(QDir(dir.filePath("Scans/2024/roll 3")).entryList(QDir::Files | QDir::Hidden),
-              QStringList{"print.jpg"});
-}
-
-TEST(SaveJPEG, ResolutionIsTheJfifDensityInDotsPerInch)
-{
-    QTemporaryDir dir;
-    const QImage image = gradient(64, 48);
     // 254 dpi is exactly 100 dots per centimetre, which Qt on its own would prefer.
-    for (const int dpi : {600, 300, 254, 1200, 75}) {
-        const QString path = dir.filePath(QString("print-%1.jpg").arg(dpi));
-        ASSERT_TRUE(ImageUtil::saveJPEG(image, path, 0.9, dpi));
+    for (const int dpi : {600, 254, 75}) {
+        const QString path = dir.filePath(QString("Scans/%1 dpi/print.jpg").arg(dpi));
+        ASSERT_TRUE(ImageUtil::saveJPEG(image, path, ImageUtil::defaultJPEGQuality, dpi));
         const Jfif j = jfifOf(readAll(path));
         EXPECT_EQ(j.units, 1) << dpi;
         EXPECT_EQ(j.xDensity, dpi);
         EXPECT_EQ(j.yDensity, dpi);
-        EXPECT_NEAR(ImageUtil::loadCGImage(path).dotsPerMeterX() * 0.0254, dpi, 0.5);
+        const QImage back = ImageUtil::loadCGImage(path);
+        ASSERT_EQ(back.size(), image.size());
+        const QRgb a = back.pixel(150, 100), e = image.pixel(150, 100);
+        EXPECT_NEAR(qRed(a), qRed(e), 12);
+        EXPECT_NEAR(qGreen(a), qGreen(e), 12);
+        EXPECT_NEAR(qBlue(a), qBlue(e), 12);
+        EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), QStringList{"print.jpg"});
     }
     EXPECT_EQ(image.dotsPerMeterX(), QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX());  // caller's image untouched
 }
 
-TEST(SaveJPEG, GrayStaysGrayAndTransparencyBecomesBlack)
+TEST(SaveJPEG, TransparencyBecomesBlack)
 {
-    QTemporaryDir dir;
-    const QImage gray = gradient(80, 60, QImage::Format_Grayscale8);
-    ASSERT_TRUE(ImageUtil::saveJPEG(gray, dir.filePath("gray.jpg"), 0.9, 300));
-    EXPECT_EQ(ImageUtil::loadCGImage(dir.filePath("gray.jpg")).format(), QImage::Format_Grayscale8);
-
     // A crop hanging over the bed's edge: its transparent part.
+    QTemporaryDir dir;
     QImage white(40, 40, QImage::Format_RGB32);
     white.fill(Qt::white);
     const QImage crop = ImageUtil::extractRotated(white, QPointF(40, 20), QSizeF(40, 40), 0);
-    ASSERT_EQ(qAlpha(crop.pixel(35, 20)), 0);
     for (const QImage& image : {crop, crop.convertToFormat(QImage::Format_ARGB32)}) {
-        const QString path = dir.filePath("edge.jpg");
-        ASSERT_TRUE(ImageUtil::saveJPEG(image, path, 0.9, 300));
-        const QImage back = ImageUtil::loadCGImage(path);
+        ASSERT_TRUE(ImageUtil::saveJPEG(image, dir.filePath("edge.jpg"), 0.9, 300));
+        const QImage back = ImageUtil::loadCGImage(dir.filePath("edge.jpg"));
         EXPECT_GT(qGray(back.pixel(5, 20)), 240);
         EXPECT_LT(qGray(back.pixel(35, 20)), 15);
     }
@@ -456,87 +365,20 @@ TEST(SaveJPEG, EveryFormatKeepsItsColours)
     }
 }
 
-// Makes a folder refuse new files even to root (the immutable flag), or through its mode
-// for anyone else; lifts it again on destruction.
-class LockedFolder {
-public:
-    explicit LockedFolder(const QString& path) : path_(path)
-    {
-#ifdef __linux__
-        if (geteuid() != 0) {
-            locked_ = QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-            byMode_ = true;
-            return;
-        }
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return;
-        int flags = 0;
-        if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags |= FS_IMMUTABLE_FL;
-            locked_ = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
-#endif
-    }
-    ~LockedFolder()
-    {
-#ifdef __linux__
-        if (!locked_) return;
-        if (byMode_) {
-            QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            return;
-        }
-        const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return;
-        int flags = 0;
-        if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags &= ~FS_IMMUTABLE_FL;
-            ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        }
-        ::close(fd);
-#endif
-    }
-    bool locked() const { return locked_; }
-
-private:
-    QString path_;
-    bool locked_ = false;
-    bool byMode_ = false;
-};
-
-TEST(SaveJPEG, UnwritablePlaceFailsAndLeavesTheOldFile)
+TEST(SaveJPEG, FailureLeavesWhatWasThere)
 {
     QTemporaryDir dir;
-    const QImage image = gradient(64, 48);
-
     // A folder on the way is a file.
     ASSERT_TRUE(writeAll(dir.filePath("blocker"), "not a folder"));
-    EXPECT_FALSE(ImageUtil::saveJPEG(image, dir.filePath("blocker/print.jpg"), 0.9, 300));
+    EXPECT_FALSE(ImageUtil::saveJPEG(gradient(64, 48), dir.filePath("blocker/print.jpg"), 0.9, 300));
     EXPECT_EQ(readAll(dir.filePath("blocker")), "not a folder");
-
-    // A folder that takes no new files, holding an earlier version.
-    ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
-    const QString path = dir.filePath("locked/print.jpg");
-    ASSERT_TRUE(writeAll(path, "earlier version"));
-    {
-        LockedFolder lock(dir.filePath("locked"));
-        if (!lock.locked()) GTEST_SKIP() << "cannot make a folder read-only here";
-        EXPECT_FALSE(ImageUtil::saveJPEG(image, path, 0.9, 300));
-        EXPECT_FALSE(ImageUtil::savePNG(image, path));
-    }
-    EXPECT_EQ(readAll(path), "earlier version");
-    EXPECT_EQ(QDir(dir.filePath("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"print.jpg"});
-}
-
-TEST(SaveJPEG, FailedEncodingLeavesTheOldFile)
-{
-    QTemporaryDir dir;
+    // Nothing to encode.
     const QString path = dir.filePath("print.jpg");
     ASSERT_TRUE(writeAll(path, "earlier version"));
     EXPECT_FALSE(ImageUtil::saveJPEG(QImage(), path, 0.9, 300));
     EXPECT_FALSE(ImageUtil::savePNG(QImage(), path));
     EXPECT_EQ(readAll(path), "earlier version");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"print.jpg"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"blocker", "print.jpg"}));
 }
 
 // ---- savePNG ----------------------------------------------------------------------------
@@ -607,6 +449,7 @@ TEST(SavePNG, RoundTripIsLossless)
         {"RGB32 scan", gradient(640, 480), 3},
         {"RGB32 one pixel", single, 3},
         {"ARGB32", argb, 4},
+        {"ARGB32 premultiplied", argb.convertToFormat(QImage::Format_ARGB32_Premultiplied), 4},
         {"RGB888", rgb.convertToFormat(QImage::Format_RGB888), 3},
         {"Grayscale8", gradient(333, 101, QImage::Format_Grayscale8), 1},
         {"Grayscale16", deepGray, 2},
@@ -638,14 +481,6 @@ TEST(SavePNG, RoundTripIsLossless)
     }
 }
 
-TEST(SavePNG, PremultipliedPixelsSurviveTheRoundTrip)
-{
-    QTemporaryDir dir;
-    const QImage image = translucentNoise(90, 70, 13).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    ASSERT_TRUE(ImageUtil::savePNG(image, dir.filePath("pm.png")));
-    EXPECT_TRUE(samePixels(ImageUtil::loadCGImage(dir.filePath("pm.png")), image));
-}
-
 TEST(SavePNG, LargeImagesInBandsStayLossless)
 {
     // Over ten megabytes: cut into bands deflated apart, with stored blocks for the random
@@ -674,18 +509,6 @@ TEST(SavePNG, LargeImagesInBandsStayLossless)
 
 // ---- loading ----------------------------------------------------------------------------
 
-TEST(LoadCGImage, UnreadableGivesNull)
-{
-    QTemporaryDir dir;
-    EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("missing.png")).isNull());
-    ASSERT_TRUE(writeAll(dir.filePath("garbage.png"), QByteArray(1000, 'x')));
-    EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("garbage.png")).isNull());
-    QByteArray cut = encoded(gradient(100, 100), "png");
-    cut.truncate(40);
-    ASSERT_TRUE(writeAll(dir.filePath("cut.png"), cut));
-    EXPECT_TRUE(ImageUtil::loadCGImage(dir.filePath("cut.png")).isNull());
-}
-
 TEST(LoadScan, LoadsAMasterBeyondQtsDefaultLimitOnlyAtItsExpectedSize)
 {
     // A 1200-dpi bed: 10200×14040, which Qt counts as 573 MB and refuses by default.
@@ -705,90 +528,21 @@ TEST(LoadScan, LoadsAMasterBeyondQtsDefaultLimitOnlyAtItsExpectedSize)
     EXPECT_EQ(qGray(back.pixel(5100, 7050)), 20);
 }
 
-// A JPEG with an EXIF block carrying only the orientation tag, right after its JFIF segment.
-QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation)
-{
-    QByteArray tiff;
-    auto put16 = [&tiff](quint16 v) { tiff.append(char(v >> 8)).append(char(v & 0xFF)); };
-    auto put32 = [&](quint32 v) { put16(quint16(v >> 16)), put16(quint16(v & 0xFFFF)); };
-    tiff.append("MM");  // big endian
-    put16(42);
-    put32(8);  // first IFD right after the header
-    put16(1);  // one entry:
-    put16(0x0112);  // Orientation
-    put16(3);       // SHORT
-    put32(1);       // one value
-    put16(orientation);
-    put16(0);  // padding of the value field
-    put32(0);  // no further IFD
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray segment;
-    segment.append(char(0xFF)).append(char(0xE1));
-    segment.append(char((payload.size() + 2) >> 8)).append(char((payload.size() + 2) & 0xFF));
-    segment += payload;
-
-    int at = 2;
-    if (uchar(jpeg[2]) == 0xFF && uchar(jpeg[3]) == 0xE0) at = 4 + (uchar(jpeg[4]) << 8 | uchar(jpeg[5]));
-    return jpeg.left(at) + segment + jpeg.mid(at);
-}
-
-TEST(Thumbnail, FollowsExifOrientation)
-{
-    // Upright the picture is portrait: red top, blue bottom. The camera stored it turned a
-    // quarter counter-clockwise and says "turn 90° clockwise to show" (orientation 6).
-    QImage upright(200, 300, QImage::Format_RGB32);
-    upright.fill(Qt::green);
-    {
-        QPainter p(&upright);
-        p.fillRect(0, 0, 200, 100, Qt::red);
-        p.fillRect(0, 200, 200, 100, Qt::blue);
-    }
-    const QImage stored = upright.transformed(QTransform().rotate(-90));
-    ASSERT_EQ(stored.size(), QSize(300, 200));
-    ASSERT_TRUE(isRed(stored.pixel(10, 100)));
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath("camera.jpg");
-    ASSERT_TRUE(writeAll(path, withExifOrientation(encoded(stored, "jpeg"), 6)));
-
-    const QImage thumb = ImageUtil::thumbnail(path, 120);
-    ASSERT_EQ(thumb.size(), QSize(80, 120));
-    EXPECT_TRUE(isRed(thumb.pixel(40, 15)));
-    EXPECT_TRUE(isGreen(thumb.pixel(40, 60)));
-    EXPECT_TRUE(isBlue(thumb.pixel(40, 105)));
-
-    // Loading the file itself gives the pixels as stored.
-    const QImage asStored = ImageUtil::loadCGImage(path);
-    ASSERT_EQ(asStored.size(), QSize(300, 200));
-    EXPECT_TRUE(isRed(asStored.pixel(20, 100)));
-}
-
-TEST(Thumbnail, FitsTheLongestSideAndNeverEnlarges)
+TEST(Thumbnail, FitsTheLongestSideNeverEnlargesAndGivesNullForNothing)
 {
     QTemporaryDir dir;
-    const QString big = dir.filePath("big.jpg");
+    const QString big = dir.filePath("big.jpg"), tall = dir.filePath("tall.png"), small = dir.filePath("small.png");
     ASSERT_TRUE(ImageUtil::saveJPEG(gradient(3600, 2400), big, 0.9, 300));
+    ASSERT_TRUE(ImageUtil::savePNG(gradient(300, 1000), tall));
+    ASSERT_TRUE(ImageUtil::savePNG(gradient(100, 50), small));
+    ASSERT_TRUE(writeAll(dir.filePath("garbage.jpg"), QByteArray(500, '\x7f')));
     EXPECT_EQ(ImageUtil::thumbnail(big, 320).size(), QSize(320, 213));
     EXPECT_EQ(ImageUtil::thumbnail(big, 1).size(), QSize(1, 1));
-
-    const QString tall = dir.filePath("tall.png");
-    ASSERT_TRUE(ImageUtil::savePNG(gradient(300, 1000), tall));
     EXPECT_EQ(ImageUtil::thumbnail(tall, 250).size(), QSize(75, 250));
-
-    const QString small = dir.filePath("small.png");
-    ASSERT_TRUE(ImageUtil::savePNG(gradient(100, 50), small));
     EXPECT_EQ(ImageUtil::thumbnail(small, 320).size(), QSize(100, 50));
-}
-
-TEST(Thumbnail, UnreadableOrNoRoomGivesNull)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("print.jpg");
-    ASSERT_TRUE(ImageUtil::saveJPEG(gradient(100, 80), path, 0.9, 300));
-    EXPECT_TRUE(ImageUtil::thumbnail(path, 0).isNull());
-    EXPECT_TRUE(ImageUtil::thumbnail(path, -5).isNull());
+    EXPECT_TRUE(ImageUtil::thumbnail(big, 0).isNull());
+    EXPECT_TRUE(ImageUtil::thumbnail(big, -5).isNull());
     EXPECT_TRUE(ImageUtil::thumbnail(dir.filePath("missing.jpg"), 100).isNull());
-    ASSERT_TRUE(writeAll(dir.filePath("garbage.jpg"), QByteArray(500, '\x7f')));
     EXPECT_TRUE(ImageUtil::thumbnail(dir.filePath("garbage.jpg"), 100).isNull());
 }
 

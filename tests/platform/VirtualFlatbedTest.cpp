@@ -1,5 +1,5 @@
 // The virtual flatbed through the engine: a whole cycle of previews and region scans, its
-// image-file beds and file formats, and each injected fault ending in the right error.
+// image-file beds, and what the engine contract leaves out (its faults are in the contract).
 
 #include "platform/virtual/VirtualBrowser.h"
 #include "scanner/ICAScannerEngine.h"
@@ -58,10 +58,7 @@ TEST(VirtualFlatbedCycle, previewScanTurnOverAndAFreshBatch)
     EXPECT_EQ(info.bedSizeInches, QSizeF(8.5, 11.7));
     EXPECT_EQ(info.functionalUnitTypes, std::vector<int>{0});
 
-    int calls = 0;
-    const QImage fronts = finish(v.engine->captureOverview([&](const QImage&) { ++calls; }));
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(fronts.size(), QSize(638, 878));
+    const QImage fronts = finish(v.engine->captureOverview({}));
     ASSERT_GE(v.device->bed().prints().size(), 5u);
     ASSERT_LE(v.device->bed().prints().size(), 6u);
     // A print's centre is a picture, not the off-white lid.
@@ -69,9 +66,7 @@ TEST(VirtualFlatbedCycle, previewScanTurnOverAndAFreshBatch)
     EXPECT_NE(fronts.pixel(c.toPoint()), qRgb(243, 241, 234));
 
     QTemporaryDir dir;
-    const QString master =
-        finish(v.engine->scanRegion(QRectF(1, 1, 2, 3), {300, ColorMode::color, 8}, dir.path(), "bivara-master"));
-    EXPECT_EQ(QImage(master).size(), QSize(600, 900));
+    finish(v.engine->scanRegion(QRectF(1, 1, 2, 3), {300, ColorMode::color, 8}, dir.path(), "bivara-master"));
     EXPECT_TRUE(v.device->bed().showingBacks());
 
     const QImage backs = finish(v.engine->captureOverview({}));
@@ -116,93 +111,20 @@ TEST(VirtualFlatbedCycle, imageFilesCoverTheBedOneAfterAnother)
     EXPECT_GT(second.blue(), 230);
 }
 
-TEST(VirtualFlatbedCycle, filesInEveryDepth)
+TEST(VirtualFlatbed, OpenFaultFailedScanAndButton)
 {
-    VirtualEngine v;
-    v.connect();
-    QTemporaryDir dir;
-    const auto scan = [&](ScanSettings s, const char* name) {
-        return QImage(finish(v.engine->scanRegion(QRectF(0.5, 0.5, 1, 0.5), s, dir.path(), name)));
-    };
-    EXPECT_EQ(scan({200, ColorMode::gray, 16}, "g16").format(), QImage::Format_Grayscale16);
-    EXPECT_EQ(scan({200, ColorMode::gray, 8}, "g8").format(), QImage::Format_Grayscale8);
-    const QImage bw = scan({200, ColorMode::blackWhite, 8}, "bw");
-    EXPECT_EQ(bw.depth(), 1);
-    EXPECT_EQ(bw.size(), QSize(200, 100));
-    EXPECT_EQ(scan({200, ColorMode::color, 16}, "c16").depth(), 64);
-}
+    VirtualEngine off;
+    off.device->faults.failOpen = true;
+    EXPECT_EQ(failureOf(off.engine->connect())->description(), VirtualFlatbed::openFaultText);
 
-TEST(VirtualFlatbedCycle, believablePaceShowsTheImageBeforeCompletion)
-{
-    VirtualEngine v(VirtualBed::demo(), VirtualPace{40ms, 150ms, 40ms});
-    v.connect();
-    bool doneAtImage = true;
-    QCoro::Task<QImage>* pending = nullptr;
-    auto task = v.engine->captureOverview([&](const QImage&) { doneAtImage = pending->isReady(); });
-    pending = &task;
-    finish(std::move(task));
-    EXPECT_FALSE(doneAtImage);
-}
-
-TEST(VirtualFlatbedFaults, sessionThatFailsToOpen)
-{
-    VirtualEngine v;
-    v.device->faults.failOpen = true;
-    auto failure = failureOf(v.engine->connect());
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), VirtualFlatbed::openFaultText);
-}
-
-TEST(VirtualFlatbedFaults, removalMidScanIsNotConnected)
-{
-    VirtualEngine v;
-    v.connect();
-    v.device->faults.removeMidScan = true;
-    int calls = 0;
-    auto failure = failureOf(v.engine->captureOverview([&](const QImage&) { ++calls; }));
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->error(), ScanError::notConnected);
-    EXPECT_EQ(calls, 0);
-    EXPECT_TRUE(v.engine->scannerChoices().empty());
-    EXPECT_FALSE(v.engine->isScanning());
-
-    v.browser->addDevice();  // plugged in again
-    v.connect();
-    QTemporaryDir dir;
-    v.device->faults.removeMidScan = true;
-    EXPECT_EQ(failureOf(v.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x"))->error(), ScanError::notConnected);
-}
-
-TEST(VirtualFlatbedFaults, errorAtCompletion)
-{
-    VirtualEngine v;
-    v.connect();
-    v.device->faults.errorAtCompletion = true;
-    QTemporaryDir dir;
-    EXPECT_EQ(failureOf(v.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x"))->description(),
-              VirtualFlatbed::faultText);
-    EXPECT_EQ(failureOf(v.engine->captureOverview({}))->description(), VirtualFlatbed::faultText);
-    EXPECT_FALSE(v.device->bed().showingBacks());  // a failed scan turns nothing over
-}
-
-TEST(VirtualFlatbedFaults, scanWithNoImage)
-{
-    VirtualEngine v;
-    v.connect();
-    v.device->faults.noImage = true;
-    QTemporaryDir dir;
-    EXPECT_EQ(failureOf(v.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x"))->error(), ScanError::noImage);
-    const int before = v.device->scansStarted();
-    EXPECT_EQ(failureOf(v.engine->captureOverview({}))->description(), "Scanner returned no image");
-    EXPECT_EQ(v.device->scansStarted(), before + 2);  // memory, then the file fallback
-}
-
-TEST(VirtualFlatbedFaults, buttonPressStartsAPreview)
-{
     VirtualEngine v;
     v.connect();
     v.device->pressButton();
     ASSERT_TRUE(spinUntil([&] { return v.buttons == 1; }));
+    v.device->faults.errorAtCompletion = true;
+    QTemporaryDir dir;
+    EXPECT_TRUE(failureOf(v.engine->scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x")));
+    EXPECT_FALSE(v.device->bed().showingBacks()) << "a failed scan turns nothing over";
 }
 
 namespace {

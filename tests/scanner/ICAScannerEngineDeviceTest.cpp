@@ -202,56 +202,33 @@ TEST(EngineConnect, removalWithReplacementWaitsForTheReplacement)
     EXPECT_EQ(resultOf(connect).name, "Beta");
 }
 
-TEST(EngineConnect, switchesToTheFlatbed)
+TEST(EngineConnect, theFlatbedIsChosenWhereThereIsOneAndAnswers)
 {
-    EngineHarness h;
-    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
-    a->unitTypes = {3, 0};
-    a->unit = ScriptedDevice::feeder();
-    h.browser->add(a);
-    auto connect = h.engine.connect();
-    ASSERT_TRUE(finishes(connect));
-    auto info = resultOf(connect);
-    EXPECT_EQ(a->selectRequests, std::vector<int>{0});
-    EXPECT_EQ(info.bedSizeInches, QSizeF(8.5, 11.7));
-    EXPECT_EQ(info.functionalUnitTypes, (std::vector<int>{3, 0}));
-}
-
-TEST(EngineConnect, keepsTheUnitWithoutAFlatbed)
-{
-    EngineHarness h;
-    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
-    a->unitTypes = {3};
-    a->unit = ScriptedDevice::feeder();
-    h.browser->add(a);
-    auto connect = h.engine.connect();
-    ASSERT_TRUE(finishes(connect));
-    EXPECT_EQ(resultOf(connect).bedSizeInches, QSizeF(8.5, 14));
-    EXPECT_TRUE(a->selectRequests.empty());
-}
-
-TEST(EngineConnect, unansweredFlatbedSelectionGivesUpAfterTheGuard)
-{
-    EngineHarness h;
-    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
-    a->unitTypes = {3, 0};
-    a->unit = ScriptedDevice::feeder();
-    a->answersSelect = false;
-    h.browser->add(a);
-    auto connect = h.engine.connect();
-    ASSERT_TRUE(finishes(connect));
-    EXPECT_EQ(resultOf(connect).bedSizeInches, QSizeF(8.5, 14));
-}
-
-TEST(EngineConnect, unitsThatNeverAppearEndTheWait)
-{
-    EngineHarness h;
-    auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
-    a->unitTypes = {};
-    h.browser->add(a);
-    auto connect = h.engine.connect();
-    ASSERT_TRUE(finishes(connect));
-    EXPECT_TRUE(resultOf(connect).functionalUnitTypes.empty());
+    const struct {
+        std::vector<int> units;
+        bool answersSelect;
+        std::vector<int> selected;
+        QSizeF bed;
+    } cases[] = {
+        {{3, 0}, true, {0}, QSizeF(8.5, 11.7)},  // switches to the flatbed
+        {{3}, true, {}, QSizeF(8.5, 14)},        // no flatbed: keeps the feeder
+        {{3, 0}, false, {0}, QSizeF(8.5, 14)},   // an unanswered switch gives up after the guard
+        {{}, true, {}, QSizeF(8.5, 14)},         // units that never appear end the wait
+    };
+    for (const auto& c : cases) {
+        EngineHarness h;
+        auto a = std::make_shared<ScriptedDevice>("usb:1", "Alpha");
+        a->unitTypes = c.units;
+        a->unit = ScriptedDevice::feeder();
+        a->answersSelect = c.answersSelect;
+        h.browser->add(a);
+        auto connect = h.engine.connect();
+        ASSERT_TRUE(finishes(connect));
+        const ScannerInfo info = resultOf(connect);
+        EXPECT_EQ(a->selectRequests, c.selected);
+        EXPECT_EQ(info.bedSizeInches, c.bed);
+        EXPECT_EQ(info.functionalUnitTypes, c.units);
+    }
 }
 
 TEST(EngineConnect, disconnectClosesAndStopsAndConnectReopens)

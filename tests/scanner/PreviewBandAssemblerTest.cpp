@@ -57,35 +57,30 @@ TEST(PreviewBandAssembler, rowsBeyondTheImageAreClippedOrDropped)
     EXPECT_EQ(a->receivedRowCount(), 4);
 }
 
-TEST(PreviewBandAssembler, mismatchedGeometryOrMissingBufferIsDropped)
+TEST(PreviewBandAssembler, bandsThatDoNotFitAreDroppedAndBadFirstBandsCreateNothing)
 {
+    const auto changed = [](std::function<void(BandData&)> change) {
+        BandData b = rgbBand(4, 6, 0, 2);
+        change(b);
+        return b;
+    };
+    const BandData misfits[] = {
+        rgbBand(5, 6, 0, 2), rgbBand(4, 7, 0, 2), rgbBand(4, 6, 0, 2, 4),  // other width, height, row padding
+        changed([](BandData& b) { b.bitsPerPixel = 32; }),
+        changed([](BandData& b) { b.hasData = false; }),
+    };
     auto a = PreviewBandAssembler::create(rgbBand(4, 6, 0, 1));
     ASSERT_TRUE(a);
-    EXPECT_FALSE(a->add(rgbBand(5, 6, 0, 2)));
-    EXPECT_FALSE(a->add(rgbBand(4, 7, 0, 2)));
-    EXPECT_FALSE(a->add(rgbBand(4, 6, 0, 2, 4)));  // other row padding
-    BandData deeper = rgbBand(4, 6, 0, 2);
-    deeper.bitsPerPixel = 32;
-    EXPECT_FALSE(a->add(deeper));
-    BandData empty = rgbBand(4, 6, 0, 2);
-    empty.hasData = false;
-    EXPECT_FALSE(a->add(empty));
+    for (const BandData& band : misfits) EXPECT_FALSE(a->add(band));
     EXPECT_EQ(a->receivedRowCount(), 0);
-}
 
-TEST(PreviewBandAssembler, badFirstBandsCreateNothing)
-{
-    BandData two = rgbBand(4, 6, 0, 2);
-    two.numComponents = 2;
-    two.bitsPerPixel = 16;
-    EXPECT_FALSE(PreviewBandAssembler::create(two));
-    BandData sixteen = rgbBand(4, 6, 0, 2);
-    sixteen.bitsPerPixel = 48;
-    EXPECT_FALSE(PreviewBandAssembler::create(sixteen));
-    EXPECT_FALSE(PreviewBandAssembler::create(rgbBand(0, 6, 0, 2)));
-    BandData narrow = rgbBand(4, 6, 0, 2);
-    narrow.bytesPerRow = 5;  // shorter than its pixels
-    EXPECT_FALSE(PreviewBandAssembler::create(narrow));
+    const BandData badFirsts[] = {
+        changed([](BandData& b) { b.numComponents = 2, b.bitsPerPixel = 16; }),
+        changed([](BandData& b) { b.bitsPerPixel = 48; }),  // 16 bits a component
+        rgbBand(0, 6, 0, 2),
+        changed([](BandData& b) { b.bytesPerRow = 5; }),  // shorter than its pixels
+    };
+    for (const BandData& band : badFirsts) EXPECT_FALSE(PreviewBandAssembler::create(band));
 }
 
 TEST(PreviewBandAssembler, grayAndPaddedFourComponentImages)
