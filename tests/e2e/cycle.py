@@ -53,9 +53,17 @@ class Cycle:
 
     # ---- the application ------------------------------------------------------------
     def start(self):
-        log = open(os.path.join(self.work, f"app-{len(self.stalls) + 1}.log"), "w")
+        path = os.path.join(self.work, f"app-{len(self.stalls) + 1}.log")
+        log = open(path, "w")
         self.proc = subprocess.Popen([self.program], stdout=subprocess.PIPE, stderr=log, text=True)
-        self.app = App(("Bivara Scanner", "bivara-scanner"), timeout=30)
+        try:
+            self.app = App(("Bivara Scanner", "bivara-scanner"), timeout=30)
+        except StepFailed as e:
+            if self.proc.poll() is None:
+                raise
+            with open(path) as f:
+                said = f.read().strip()[-400:]
+            raise StepFailed(f"{e}; the program exited with {self.proc.returncode}: {said}")
 
     def quit(self):
         focus_window("Bivara Scanner")

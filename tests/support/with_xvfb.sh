@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
 # Runs a command in a virtual X server of its own. Xvfb picks a free display number itself
-# (-displayfd), so servers that other tests start at the same moment never collide.
+# (-displayfd), so servers that other tests start at the same moment never collide; a server
+# that does not then take a connection is replaced by a new one.
 #   with_xvfb.sh COMMAND [ARG...]
 set -euo pipefail
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true; wait $xvfb 2>/dev/null || true; rm -f "$fifo"' EXIT
-if ! read -r -t 30 number <"$fifo"; then
-  echo "the virtual X server did not start" >&2
-  exit 1
-fi
-export DISPLAY=":$number"
-set +e
-"$@"
-status=$?
-set -e
-exit $status
+xvfb=
+stop() {
+  [ -n "$xvfb" ] || return 0
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  xvfb=
+}
+trap 'stop; rm -f "$fifo"' EXIT
+
+for attempt in 1 2 3; do
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+  xvfb=$!
+  if read -r -t 30 number <"$fifo" && DISPLAY=":$number" timeout 10 xdotool getdisplaygeometry >/dev/null 2>&1; then
+    export DISPLAY=":$number"
+    set +e
+    "$@"
+    status=$?
+    set -e
+    exit $status
+  fi
+  echo "virtual X server ${number:+:$number }did not take a connection (attempt $attempt)" >&2
+  stop
+done
+exit 1
