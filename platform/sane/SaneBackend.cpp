@@ -13,9 +13,7 @@ SaneBackend::SaneBackend() : worker_(new QObject)
         // Scanning yields to the window when the machine is busy: a little nicer than the
         // main thread (Linux gives each thread its own niceness).
         setpriority(PRIO_PROCESS, id_t(::gettid()), 4);
-        SANE_Int version = 0;
-        sane_init(&version, nullptr);
-        versionCode_ = version;
+        sane_init(nullptr, nullptr);
     });
     QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
     thread_.start();

@@ -9,7 +9,6 @@
 #include <QObject>
 #include <QThread>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -26,16 +25,8 @@ public:
     // Runs `message` on the main thread after every message posted before it.
     void post(std::function<void()> message);
 
-    // The SANE thread's own object, for timers that must fire there.
-    QObject* workerContext() const { return worker_; }
-    bool onWorkerThread() const { return QThread::currentThread() == &thread_; }
-
-    // The SANE version the backend reported, once the thread has started (0 until then).
-    int versionCode() const { return versionCode_; }
-
 private:
     QThread thread_;
     QObject* worker_;  // lives on thread_, deleted there when it finishes
     QObject mainContext_;
-    std::atomic<int> versionCode_{0};
 };
