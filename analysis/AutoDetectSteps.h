@@ -31,7 +31,6 @@ struct WorkingBitmap {
     QImage pixels;  // RGB32 or ARGB32_Premultiplied, W×H, rows packed
     std::vector<float> luminance;
 
-    int pixelCount() const { return width * height; }
     const QRgb* argb() const { return reinterpret_cast<const QRgb*>(pixels.constBits()); }
     float lum(int x, int y) const { return luminance[static_cast<size_t>(y) * width + x]; }
 };

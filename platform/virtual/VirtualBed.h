@@ -51,7 +51,6 @@ public:
     bool showingBacks() const { return backs_; }
     const std::vector<DemoPrint>& prints() const { return prints_; }
     const QStringList& files() const { return files_; }
-    int fileIndex() const { return fileIndex_; }
 
 private:
     void paintDemo(QImage& image, QRectF area, int dpi) const;
