@@ -25,13 +25,6 @@ std::optional<float> lumAt(const WorkingBitmap& bitmap, double x, double y)
     return luminanceAt(bitmap, x, y);
 }
 
-float median(std::vector<float>& values)
-{
-    const auto mid = values.begin() + std::ptrdiff_t(values.size() / 2);
-    std::nth_element(values.begin(), mid, values.end());
-    return *mid;
-}
-
 }  // namespace
 
 float luminanceAt(const WorkingBitmap& bitmap, double x, double y)

@@ -35,14 +35,6 @@ constexpr double evenSeamStepping = 0.95;
 constexpr double clearPartInches = 2.4;
 constexpr double maxPartAspect = 1.6;
 
-double medianOf(std::vector<double>& v)
-{
-    if (v.empty()) return 0;
-    const auto mid = v.begin() + std::ptrdiff_t(v.size() / 2);
-    std::nth_element(v.begin(), mid, v.end());
-    return *mid;
-}
-
 }  // namespace
 
 std::optional<AxisSeam> findAxisSeam(const OrientedRect& rect, const WorkingBitmap& bitmap, double pxPerIn)
@@ -83,7 +75,7 @@ std::optional<AxisSeam> findAxisSeam(const OrientedRect& rect, const WorkingBitm
                 beside.push_back(score[size_t(o - d - lo)]);
                 beside.push_back(score[size_t(o + d - lo)]);
             }
-            const double contrast = here / std::max(1.0, medianOf(beside));
+            const double contrast = here / std::max(1.0, median(beside));
             if (contrast >= minSeamContrast && contrast > bestContrast) {
                 bestContrast = contrast;
                 best = AxisSeam{axis, double(o), here, contrast, 0};

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPointF>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -22,6 +23,17 @@ using Mask = std::vector<std::uint8_t>;
 
 // Half away from zero, as every rounding in detection.
 inline int roundToInt(double x) { return static_cast<int>(std::lround(x)); }
+
+// The median of `values` (the upper middle one of an even count), which are partly reordered;
+// 0 when there are none.
+template <class T>
+T median(std::vector<T>& values)
+{
+    if (values.empty()) return T(0);
+    const auto mid = values.begin() + std::ptrdiff_t(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
 
 // The downscaled working copy of the overview: premultiplied pixels (QRgb, 0xAARRGGBB) and the
 // luminance 0.299·R + 0.587·G + 0.114·B of each pixel.
