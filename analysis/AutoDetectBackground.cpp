@@ -1,5 +1,6 @@
 // The colour of the empty bed and the flood that marks it.
 
+#include "analysis/AutoDetectRunFill.h"
 #include "analysis/AutoDetectSteps.h"
 
 #include <algorithm>
@@ -178,40 +179,13 @@ Flood floodBackground(const WorkingBitmap& bitmap, const std::vector<float>& gra
         showMask(hook, mask, w, h, "passable");
     }
 
-    // Filled a row run at a time (4-connectivity: a run reaches the runs above and below that
-    // share a column with it). Which pixels are reached does not depend on the order.
-    struct Seed {
-        int x;
-        int y;
-    };
-    std::vector<Seed> stack;
+    // Passable pixels (1) reached from the border (4-connectivity) become 2.
+    std::vector<RunSeed> stack;
     stack.reserve(1024);
     size_t reached = 0;
-    std::uint8_t* m = mask.data();
     auto fillFrom = [&](int sx, int sy) {
-        if (m[size_t(sy) * w + sx] != 1) return;
-        stack.push_back({sx, sy});
-        while (!stack.empty()) {
-            const Seed s = stack.back();
-            stack.pop_back();
-            std::uint8_t* row = m + size_t(s.y) * w;
-            if (row[s.x] != 1) continue;
-            int left = s.x;
-            while (left > 0 && row[left - 1] == 1) --left;
-            int right = s.x;
-            while (right + 1 < w && row[right + 1] == 1) ++right;
-            std::fill(row + left, row + right + 1, std::uint8_t(2));
-            reached += size_t(right - left + 1);
-            for (const int ny : {s.y - 1, s.y + 1}) {
-                if (ny < 0 || ny >= h) continue;
-                const std::uint8_t* other = m + size_t(ny) * w;
-                for (int x = left; x <= right; ++x) {
-                    if (other[x] != 1) continue;
-                    stack.push_back({x, ny});
-                    while (x + 1 <= right && other[x + 1] == 1) ++x;
-                }
-            }
-        }
+        fillRuns(mask.data(), w, h, sx, sy, false, [](std::uint8_t c) { return c == 1; }, std::uint8_t(2), stack,
+                 [&](int left, int right, int) { reached += size_t(right - left + 1); });
     };
     const int inset = std::max(1, roundToInt(std::min(pxPerInX, pxPerInY) * 0.05));
     const int top = std::min(inset, h - 1), bottom = std::max(0, h - 1 - inset);
