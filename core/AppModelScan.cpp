@@ -113,8 +113,7 @@ QCoro::Task<> AppModel::scanSelected()
     const double scale = dpi;
     const QString base = sanitize(baseName_);
     const StemMap plan = plannedStems();
-    std::int64_t session = 1;
-    for (const ScanRecord& r : history_) session = std::max(session, r.session + 1);
+    const std::int64_t session = nextSession(history_);
 
     // Every region gets its stem before any file is written. A region dropped from the bed
     // during the scan has no planned stem; it is numbered after the plan, and no two regions
