@@ -7,7 +7,6 @@
 
 #include <QCoroFuture>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
 #include <QSet>
@@ -212,22 +211,10 @@ QCoro::Task<> AppModel::scanSelected()
     finish(done);
 }
 
-namespace {
-
-// A modal folder chooser that opens at the current folder and lets the user make a new one.
-std::optional<QString> chooseFolderWithDialog(const QString& current)
-{
-    const QString folder = QFileDialog::getExistingDirectory(nullptr, QStringLiteral("Choose Output Folder"), current,
-                                                             QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty()) return std::nullopt;
-    return folder;
-}
-
-}  // namespace
-
 void AppModel::chooseOutput()
 {
-    const auto chosen = chooseFolder ? chooseFolder(outputDir_) : chooseFolderWithDialog(outputDir_);
+    if (!chooseFolder) return;
+    const auto chosen = chooseFolder(outputDir_);
     if (!chosen || chosen->isEmpty()) return;
     switchOutputDir(*chosen);
 }
