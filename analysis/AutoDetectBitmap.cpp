@@ -105,7 +105,7 @@ void measureLuminance(WorkingBitmap& bitmap)
     bitmap.luminance.resize(size_t(bitmap.width) * bitmap.height);
     const QRgb* p = bitmap.argb();
     for (size_t i = 0, n = bitmap.luminance.size(); i < n; ++i)
-        bitmap.luminance[i] = 0.299f * float(qRed(p[i])) + 0.587f * float(qGreen(p[i])) + 0.114f * float(qBlue(p[i]));
+        bitmap.luminance[i] = luminanceOf(float(qRed(p[i])), float(qGreen(p[i])), float(qBlue(p[i])));
 }
 
 std::optional<WorkingBitmap> makeWorkingBitmap(const QImage& image)

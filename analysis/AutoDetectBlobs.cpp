@@ -54,6 +54,15 @@ struct Seam {
 constexpr double seamMean = 42.0;
 constexpr double seamStrongShare = 0.68;
 constexpr float strongStep = 20.0f;
+// About this many samples are taken along a candidate seam.
+constexpr int seamSamples = 260;
+// Boxes are split this many times over at the most.
+constexpr int maxSplitDepth = 6;
+// A seam stays this far from the box's edges: inches, and at least this many pixels.
+constexpr double seamMarginInches = 1.2;
+constexpr int minSeamMarginPx = 12;
+// Only a box longer than this (inches) that way is looked at for a seam across it.
+constexpr double minSplitInches = 5.0;
 
 // The candidate line (row when `rows`, else column) across which luminance jumps most on
 // average. Samples run along the line, about 260 of them at most.
@@ -62,7 +71,7 @@ Seam findSeam(const PixelBox& box, const WorkingBitmap& bitmap, bool rows, int m
     const int w = bitmap.width;
     const int h = bitmap.height;
     const int along = rows ? box.width() : box.height();
-    const int stride = along >= 260 ? along / 260 : 1;
+    const int stride = along >= seamSamples ? along / seamSamples : 1;
     const int alongFrom = rows ? box.minX : box.minY;
     const int alongTo = rows ? box.maxX : box.maxY;
     const int from = (rows ? box.minY : box.minX) + margin;
@@ -99,13 +108,13 @@ bool splits(const Seam& seam) { return seam.found && seam.mean > seamMean && sea
 std::vector<PixelBox> splitBox(const PixelBox& box, const WorkingBitmap& bitmap, double pxPerInX,
                                double pxPerInY, int depth)
 {
-    if (depth >= 6) return {box};
-    const int marginX = std::max(12, roundToInt(pxPerInX * 1.2));
-    const int marginY = std::max(12, roundToInt(pxPerInY * 1.2));
+    if (depth >= maxSplitDepth) return {box};
+    const int marginX = std::max(minSeamMarginPx, roundToInt(pxPerInX * seamMarginInches));
+    const int marginY = std::max(minSeamMarginPx, roundToInt(pxPerInY * seamMarginInches));
 
     Seam row, column;
-    if (box.height() / pxPerInY > 5.0 && box.height() > 2 * marginY) row = findSeam(box, bitmap, true, marginY);
-    if (box.width() / pxPerInX > 5.0 && box.width() > 2 * marginX) column = findSeam(box, bitmap, false, marginX);
+    if (box.height() / pxPerInY > minSplitInches && box.height() > 2 * marginY) row = findSeam(box, bitmap, true, marginY);
+    if (box.width() / pxPerInX > minSplitInches && box.width() > 2 * marginX) column = findSeam(box, bitmap, false, marginX);
 
     PixelBox first = box, second = box;
     first.area = second.area = box.area / 2;

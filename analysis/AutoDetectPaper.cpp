@@ -174,8 +174,8 @@ std::optional<Mask> paperMask(const WorkingBitmap& bitmap, const BackgroundEstim
     const int w = bitmap.width, h = bitmap.height;
     if (w < 8 || h < 8 || bitmap.pixels.isNull()) return std::nullopt;
     const std::array<std::vector<float>, 3> smooth = boxSmoothed(bitmap, smoothRadius);
-    const int bandX = std::max(4, roundToInt(pxPerInX * 0.55));
-    const int bandY = std::max(4, roundToInt(pxPerInY * 0.55));
+    const int bandX = std::max(minBorderBandPx, roundToInt(pxPerInX * borderBandInches));
+    const int bandY = std::max(minBorderBandPx, roundToInt(pxPerInY * borderBandInches));
     const std::optional<LidSurface> lid = fitLidSurface(smooth, w, h, estimate, bandX, bandY);
     if (!lid) return std::nullopt;
 
@@ -214,7 +214,7 @@ std::optional<Mask> paperMask(const WorkingBitmap& bitmap, const BackgroundEstim
         background[i] = 1;
         queue.push_back(int(i));
     };
-    const int inset = std::max(1, roundToInt(std::min(pxPerInX, pxPerInY) * 0.05));
+    const int inset = std::max(1, roundToInt(std::min(pxPerInX, pxPerInY) * floodInsetInches));
     for (int x = 0; x < w; ++x) {
         visit(x, std::min(inset, h - 1));
         visit(x, std::max(0, h - 1 - inset));

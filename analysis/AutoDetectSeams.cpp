@@ -113,14 +113,14 @@ void measureSeam(AxisSeam& seam, const OrientedRect& rect, const WorkingBitmap& 
 
 std::optional<OrientedRect> fitPixels(const std::vector<QPointF>& pixels, const std::vector<QPointF>& boundary)
 {
-    if (pixels.size() < 13) return std::nullopt;
+    if (pixels.size() < minFitPoints) return std::nullopt;
     const std::vector<QPointF> hull = convexHull(boundary.empty() ? pixels : boundary);
     if (hull.size() <= 2) return std::nullopt;
     std::optional<OrientedRect> rect = minimumAreaRect(hull);
     if (!rect) return std::nullopt;
     normaliseAngle(*rect);
     const double area = (rect->width + 1) * (rect->height + 1);
-    if (double(pixels.size()) / area < 0.62) return std::nullopt;
+    if (double(pixels.size()) / area < minRectFill) return std::nullopt;
     refineTiltFromBoundary(*rect, boundary);
     return rect;
 }

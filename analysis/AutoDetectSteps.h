@@ -21,6 +21,22 @@ namespace AutoDetect::detail {
 
 using Mask = std::vector<std::uint8_t>;
 
+// The band along the bed's edges the lid's colour is estimated from: inches wide, and at
+// least this many pixels.
+inline constexpr double borderBandInches = 0.55;
+inline constexpr int minBorderBandPx = 4;
+// How far in from the bitmap's edge the floods start, in inches (at least one pixel): the
+// outermost pixels may be the scanner's frame.
+inline constexpr double floodInsetInches = 0.05;
+
+// A rectangle is fitted to no fewer sampled pixels than this, and only when they fill at
+// least this share of it.
+inline constexpr std::size_t minFitPoints = 13;
+inline constexpr double minRectFill = 0.62;
+
+// The luminance of a colour: 0.299·R + 0.587·G + 0.114·B.
+inline float luminanceOf(float r, float g, float b) { return 0.299f * r + 0.587f * g + 0.114f * b; }
+
 // Half away from zero, as every rounding in detection.
 inline int roundToInt(double x) { return static_cast<int>(std::lround(x)); }
 
