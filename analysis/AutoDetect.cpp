@@ -49,12 +49,6 @@ DebugHook& hookSlot()
 
 double areaOf(const ScanRegion& r) { return r.size.width() * r.size.height(); }
 
-void sortByAreaDescending(std::vector<ScanRegion>& regions)
-{
-    std::stable_sort(regions.begin(), regions.end(),
-                     [](const ScanRegion& a, const ScanRegion& b) { return areaOf(a) > areaOf(b); });
-}
-
 // The foreground mask: everything the background flood did not reach, cleaned up.
 Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerInY, const DebugHook& hook,
                     BackgroundEstimate& lid)

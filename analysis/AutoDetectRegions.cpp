@@ -34,6 +34,13 @@ std::vector<ScanRegion> suppressOverlapping(const std::vector<ScanRegion>& regio
     return kept;
 }
 
+void sortByAreaDescending(std::vector<ScanRegion>& regions)
+{
+    std::stable_sort(regions.begin(), regions.end(), [](const ScanRegion& a, const ScanRegion& b) {
+        return a.size.width() * a.size.height() > b.size.width() * b.size.height();
+    });
+}
+
 bool readsBefore(const ScanRegion& a, const ScanRegion& b)
 {
     if (std::abs(a.center.y() - b.center.y()) > rowTolerance) return a.center.y() < b.center.y();

@@ -37,9 +37,7 @@ std::vector<ScanRegion> detectVisionRectangles(const QImage& image, QSizeF bedSi
         region.angle = std::atan2(tr.y() - tl.y(), tr.x() - tl.x());
         regions.push_back(std::move(region));
     }
-    std::stable_sort(regions.begin(), regions.end(), [](const ScanRegion& a, const ScanRegion& b) {
-        return a.size.width() * a.size.height() > b.size.width() * b.size.height();
-    });
+    sortByAreaDescending(regions);
     regions = suppressOverlapping(regions);
     sortReadingOrder(regions);
     return regions;
