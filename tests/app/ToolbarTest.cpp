@@ -137,6 +137,8 @@ TEST_F(ToolbarTest, PairButtonSwitchesBetweenBedAndWorkspace)
 TEST_F(ToolbarTest, StatusLineShortensInTheMiddleAndShowsTheWholeTextAsHelp)
 {
     openWindow();
+    spinUntil([&] { return engine->connectsRunning() == 0; });  // the start's own status has landed
+    settle();
     ElidedLabel& status = *bar().statusLine();
     m->setStatus("Preview ready.");
     EXPECT_EQ(status.shownText(), "Preview ready.");
