@@ -21,6 +21,19 @@ namespace {
 constexpr double largeShare = 0.55;
 // What re-detection inside a large region must cover to replace it.
 constexpr double insideCoverShare = 0.5;
+// Less of the bitmap than this reached by the flood means the border band was mostly photo.
+constexpr double minFloodCoverage = 0.02;
+// The smallest blob that may be a print: this many square inches, and at least this many
+// pixels; the paper flood (at half size) takes blobs a quarter that size, down to its own floor.
+constexpr double minBlobSquareInches = 0.06;
+constexpr int minBlobPx = 60;
+constexpr int minPaperBlobPx = 15;
+// A paper-flood rectangle this much inside a print already found, both ways, is that print.
+constexpr double samePrintShare = 0.95;
+// The smallest crop, in pixels each way, worth re-detecting inside a large region.
+constexpr int minInsideCropPx = 40;
+// A region re-detected inside another that covers this share of it is that region again.
+constexpr double wholeCropShare = 0.9;
 
 std::mutex& hookMutex()
 {
@@ -36,12 +49,6 @@ DebugHook& hookSlot()
 
 double areaOf(const ScanRegion& r) { return r.size.width() * r.size.height(); }
 
-void sortByAreaDescending(std::vector<ScanRegion>& regions)
-{
-    std::stable_sort(regions.begin(), regions.end(),
-                     [](const ScanRegion& a, const ScanRegion& b) { return areaOf(a) > areaOf(b); });
-}
-
 // The foreground mask: everything the background flood did not reach, cleaned up.
 Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerInY, const DebugHook& hook,
                     BackgroundEstimate& lid)
@@ -52,12 +59,12 @@ Mask foregroundMask(const WorkingBitmap& bitmap, double pxPerInX, double pxPerIn
     Flood flood;
     {
         const std::vector<float> gradient = gradientPlane(bitmap);
-        const int bandX = std::max(4, roundToInt(pxPerInX * 0.55));
-        const int bandY = std::max(4, roundToInt(pxPerInY * 0.55));
+        const int bandX = std::max(minBorderBandPx, roundToInt(pxPerInX * borderBandInches));
+        const int bandY = std::max(minBorderBandPx, roundToInt(pxPerInY * borderBandInches));
         const BackgroundEstimate estimate = backgroundColor(bitmap, gradient, bandX, bandY);
         flood = floodBackground(bitmap, gradient, estimate, pxPerInX, pxPerInY, hook);
         lid = estimate;
-        if (flood.coverage < 0.02) {
+        if (flood.coverage < minFloodCoverage) {
             // The border band may be mostly photo: estimate from the whole picture instead.
             const BackgroundEstimate whole = backgroundColor(bitmap, gradient, std::nullopt, std::nullopt);
             Flood second = floodBackground(bitmap, gradient, whole, pxPerInX, pxPerInY, hook);
@@ -92,10 +99,10 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
         if (paper && hook) showMask(hook, *paper, half->width, half->height, "paper");
     }
     bitmap.pixels = QImage();  // only the luminance is needed from here on
-    const float lidLuminance = 0.299f * float(lid.color.r) + 0.587f * float(lid.color.g) + 0.114f * float(lid.color.b);
+    const float lidLuminance = luminanceOf(float(lid.color.r), float(lid.color.g), float(lid.color.b));
     const double pxPerIn = std::sqrt(pxPerInX * pxPerInY);
 
-    const int minArea = std::max(60, roundToInt(pxPerInX * pxPerInY * 0.06));
+    const int minArea = std::max(minBlobPx, roundToInt(pxPerInX * pxPerInY * minBlobSquareInches));
     const Components components = labelComponents(mask, w, h, minArea);
     if (components.boxes.empty() && pipeline == Pipeline::core) return std::nullopt;
 
@@ -151,7 +158,7 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
         }
     }
     if (paper) {
-        const int paperMinArea = std::max(15, minArea / 4);
+        const int paperMinArea = std::max(minPaperBlobPx, minArea / 4);
         // A paper blob over the same pixels as a print already found needs no fitting.
         std::vector<QRectF> bounds;
         for (const OrientedRect& f : found) {
@@ -173,7 +180,7 @@ std::optional<std::vector<ScanRegion>> ownRegions(WorkingBitmap& bitmap, double 
             rect = {rect.cx * 2 + 0.5, rect.cy * 2 + 0.5, rect.width * 2, rect.height * 2, rect.angle};
             // A print both floods found alike needs no second look.
             const bool known = std::any_of(found.begin(), found.end(), [&](const OrientedRect& f) {
-                return shareInside(f, rect) >= 0.95 && shareInside(rect, f) >= 0.95;
+                return shareInside(f, rect) >= samePrintShare && shareInside(rect, f) >= samePrintShare;
             });
             if (!known) sheets.push_back(snapSides(rect, bitmap, pxPerIn, lidLuminance));
         }
@@ -262,7 +269,7 @@ std::vector<ScanRegion> detectInsideRegion(const ScanRegion& region, const QImag
     const int py = int(std::floor(top * sy));
     const int pw = int(std::floor((right - left) * sx));
     const int ph = int(std::floor((bottom - top) * sy));
-    if (!(pw > 40 && ph > 40)) return {};
+    if (!(pw > minInsideCropPx && ph > minInsideCropPx)) return {};
     if (px < 0 || py < 0 || px + pw > image.width() || py + ph > image.height()) return {};
     const QImage crop = image.copy(px, py, pw, ph);
     if (crop.isNull()) return {};
@@ -272,7 +279,7 @@ std::vector<ScanRegion> detectInsideRegion(const ScanRegion& region, const QImag
     std::vector<ScanRegion> found = detect(crop, subBed, 1, pipeline);
     std::vector<ScanRegion> out;
     for (ScanRegion& r : found) {
-        if (areaOf(r) >= subArea * 0.9) continue;
+        if (areaOf(r) >= subArea * wholeCropShare) continue;
         r.center += QPointF(px / sx, py / sy);
         out.push_back(std::move(r));
     }

@@ -47,6 +47,9 @@ std::vector<ScanRegion> detectVisionRectangles(const QImage& image, QSizeF bedSi
 std::vector<ScanRegion> detectInsideRegion(const ScanRegion& region, const QImage& image, QSizeF bedSize,
                                            Pipeline pipeline = Pipeline::full);
 
+// Largest first; regions of equal area keep their order.
+void sortByAreaDescending(std::vector<ScanRegion>& regions);
+
 // Walks the regions in order and drops each one whose bounds overlap an already kept one's
 // by more than 45 % of the smaller of the two. Callers sort by area first.
 std::vector<ScanRegion> suppressOverlapping(const std::vector<ScanRegion>& regions);

@@ -1,5 +1,6 @@
 // The colour of the empty bed and the flood that marks it.
 
+#include "analysis/AutoDetectRunFill.h"
 #include "analysis/AutoDetectSteps.h"
 
 #include <algorithm>
@@ -13,6 +14,32 @@ namespace {
 
 constexpr RGB fallbackColor{235, 235, 235};
 constexpr int fallbackTolerance = 46;
+
+// Flat pixels: a gradient below this multiple of the picture's typical one (the gradient at
+// this rank of every fourth pixel's), and never below the floor.
+constexpr double typicalGradientRank = 0.6;
+constexpr float flatGradientFactor = 1.3f;
+constexpr float minFlatGradient = 14.0f;
+// Flat pixels within this much of the commonest colour (per channel) make the lid's colour.
+constexpr int nearModeChannel = 16;
+// The colour tolerance from the spread of those pixels: sqrt(spread)·factor + base, clamped.
+constexpr double toleranceSpreadFactor = 2.4;
+constexpr int toleranceBase = 34;
+constexpr int minTolerance = 42;
+constexpr int maxTolerance = 95;
+
+// The edge that stops the flood: the gradient at this rank among the lid-coloured pixels',
+// times a factor plus an offset, within the bounds; without enough such pixels, the default.
+constexpr std::size_t minLidSamples = 33;
+constexpr double lidGradientRank = 0.95;
+constexpr float edgeGradientFactor = 1.5f;
+constexpr float edgeGradientOffset = 2.5f;
+constexpr float defaultEdgeGradient = 8.0f;
+constexpr float minEdgeGradient = 5.5f;
+constexpr float maxEdgeGradient = 58.0f;
+// A lid busy enough for edges above this is also allowed that much more colour difference.
+constexpr float busyLidEdgeGradient = 22.0f;
+constexpr double busyLidToleranceFactor = 1.6;
 
 // Orders floats as unsigned integers: negative ones below positive ones, each by magnitude.
 std::uint32_t orderKey(float v)
@@ -78,8 +105,8 @@ BackgroundEstimate backgroundColor(const WorkingBitmap& bitmap, const std::vecto
         [&](auto&& f) {
             for (size_t i = 0; i < n; i += 4) f(gradient[i]);
         },
-        std::min(sampled - 1, size_t(double(sampled) * 0.6)));
-    const float flat = std::max(14.0f, typical * 1.3f);
+        std::min(sampled - 1, size_t(double(sampled) * typicalGradientRank)));
+    const float flat = std::max(minFlatGradient, typical * flatGradientFactor);
 
     std::vector<int> histogram(4096, 0);
     forEachInScope(w, h, bandX, bandY, [&](size_t i) {
@@ -94,8 +121,8 @@ BackgroundEstimate backgroundColor(const WorkingBitmap& bitmap, const std::vecto
 
     const RGB centre{(mode >> 8) * 16 + 8, ((mode >> 4) & 15) * 16 + 8, (mode & 15) * 16 + 8};
     auto nearCentre = [&](QRgb p) {
-        return std::abs(qRed(p) - centre.r) <= 16 && std::abs(qGreen(p) - centre.g) <= 16 &&
-               std::abs(qBlue(p) - centre.b) <= 16;
+        return std::abs(qRed(p) - centre.r) <= nearModeChannel && std::abs(qGreen(p) - centre.g) <= nearModeChannel &&
+               std::abs(qBlue(p) - centre.b) <= nearModeChannel;
     };
     std::int64_t sumR = 0, sumG = 0, sumB = 0, count = 0;
     forEachInScope(w, h, bandX, bandY, [&](size_t i) {
@@ -117,7 +144,8 @@ BackgroundEstimate backgroundColor(const WorkingBitmap& bitmap, const std::vecto
         spread += dr * dr + dg * dg + db * db;
     });
     const std::int64_t v = spread / count;
-    const int tolerance = std::clamp(int(std::sqrt(double(v)) * 2.4) + 34, 42, 95);
+    const int tolerance =
+        std::clamp(int(std::sqrt(double(v)) * toleranceSpreadFactor) + toleranceBase, minTolerance, maxTolerance);
     return {mean, tolerance};
 }
 
@@ -138,7 +166,7 @@ Flood floodBackground(const WorkingBitmap& bitmap, const std::vector<float>& gra
 
     // How strong an edge has to be to stop the flood: well above what the background itself shows.
     const int colourTol = estimate.colorTolerance;
-    float edgeT = 8.0f;
+    float edgeT = defaultEdgeGradient;
     int floodTol = colourTol;
     {
         const int tol2 = colourTol * colourTol;
@@ -146,14 +174,14 @@ Flood floodBackground(const WorkingBitmap& bitmap, const std::vector<float>& gra
         samples.reserve(n / 2 + 1);
         for (size_t i = 0; i < n; i += 2)
             if (distance2(i) < tol2) samples.push_back(gradient[i]);
-        if (samples.size() >= 33) {
+        if (samples.size() >= minLidSamples) {
             auto forEach = [&](auto&& f) {
                 for (const float g : samples) f(g);
             };
-            const float v = valueAtRank(forEach, std::min(samples.size() - 1, size_t(double(samples.size()) * 0.95)));
-            edgeT = std::max(5.5f, v * 1.5f + 2.5f);
-            if (edgeT >= 58.0f) edgeT = 58.0f;
-            floodTol = edgeT > 22.0f ? int(colourTol * 1.6) : colourTol;
+            const float v = valueAtRank(forEach, std::min(samples.size() - 1, size_t(double(samples.size()) * lidGradientRank)));
+            edgeT = std::max(minEdgeGradient, v * edgeGradientFactor + edgeGradientOffset);
+            if (edgeT >= maxEdgeGradient) edgeT = maxEdgeGradient;
+            floodTol = edgeT > busyLidEdgeGradient ? int(colourTol * busyLidToleranceFactor) : colourTol;
         }
     }
 
@@ -178,42 +206,15 @@ Flood floodBackground(const WorkingBitmap& bitmap, const std::vector<float>& gra
         showMask(hook, mask, w, h, "passable");
     }
 
-    // Filled a row run at a time (4-connectivity: a run reaches the runs above and below that
-    // share a column with it). Which pixels are reached does not depend on the order.
-    struct Seed {
-        int x;
-        int y;
-    };
-    std::vector<Seed> stack;
+    // Passable pixels (1) reached from the border (4-connectivity) become 2.
+    std::vector<RunSeed> stack;
     stack.reserve(1024);
     size_t reached = 0;
-    std::uint8_t* m = mask.data();
     auto fillFrom = [&](int sx, int sy) {
-        if (m[size_t(sy) * w + sx] != 1) return;
-        stack.push_back({sx, sy});
-        while (!stack.empty()) {
-            const Seed s = stack.back();
-            stack.pop_back();
-            std::uint8_t* row = m + size_t(s.y) * w;
-            if (row[s.x] != 1) continue;
-            int left = s.x;
-            while (left > 0 && row[left - 1] == 1) --left;
-            int right = s.x;
-            while (right + 1 < w && row[right + 1] == 1) ++right;
-            std::fill(row + left, row + right + 1, std::uint8_t(2));
-            reached += size_t(right - left + 1);
-            for (const int ny : {s.y - 1, s.y + 1}) {
-                if (ny < 0 || ny >= h) continue;
-                const std::uint8_t* other = m + size_t(ny) * w;
-                for (int x = left; x <= right; ++x) {
-                    if (other[x] != 1) continue;
-                    stack.push_back({x, ny});
-                    while (x + 1 <= right && other[x + 1] == 1) ++x;
-                }
-            }
-        }
+        fillRuns(mask.data(), w, h, sx, sy, false, [](std::uint8_t c) { return c == 1; }, std::uint8_t(2), stack,
+                 [&](int left, int right, int) { reached += size_t(right - left + 1); });
     };
-    const int inset = std::max(1, roundToInt(std::min(pxPerInX, pxPerInY) * 0.05));
+    const int inset = std::max(1, roundToInt(std::min(pxPerInX, pxPerInY) * floodInsetInches));
     const int top = std::min(inset, h - 1), bottom = std::max(0, h - 1 - inset);
     const int left = std::min(inset, w - 1), right = std::max(0, w - 1 - inset);
     for (int x = 0; x < w; ++x) {

@@ -1,6 +1,7 @@
 // The working bitmap and its gradient plane.
 
 #include "analysis/AutoDetectSteps.h"
+#include "analysis/PixelLanes.h"
 
 #include <algorithm>
 #include <array>
@@ -16,17 +17,9 @@ namespace {
 
 constexpr int maxWorkingSide = 1400;
 
-// Two channels of a pixel at a time: 0x00RR00BB and 0x00AA00GG lanes.
-constexpr std::uint32_t lanes = 0x00FF00FFu;
+constexpr std::uint32_t lanes = pixelLanes;
 
-// a·(256 − w) + b·w over 256 per channel, w in 0..256.
-inline QRgb mix(QRgb a, QRgb b, std::uint32_t w)
-{
-    const std::uint32_t v = 256 - w;
-    const std::uint32_t low = (((a & lanes) * v + (b & lanes) * w) >> 8) & lanes;
-    const std::uint32_t high = (((a >> 8) & lanes) * v + ((b >> 8) & lanes) * w) & ~lanes;
-    return high | low;
-}
+inline QRgb mix(QRgb a, QRgb b, std::uint32_t w) { return mixPixels(a, b, w, 0); }
 
 // Every 2×2 block averaged into one pixel; an odd last row or column is left out.
 QImage halve(const QImage& src)
@@ -112,7 +105,7 @@ void measureLuminance(WorkingBitmap& bitmap)
     bitmap.luminance.resize(size_t(bitmap.width) * bitmap.height);
     const QRgb* p = bitmap.argb();
     for (size_t i = 0, n = bitmap.luminance.size(); i < n; ++i)
-        bitmap.luminance[i] = 0.299f * float(qRed(p[i])) + 0.587f * float(qGreen(p[i])) + 0.114f * float(qBlue(p[i]));
+        bitmap.luminance[i] = luminanceOf(float(qRed(p[i])), float(qGreen(p[i])), float(qBlue(p[i])));
 }
 
 std::optional<WorkingBitmap> makeWorkingBitmap(const QImage& image)

@@ -1,5 +1,6 @@
 // Blobs of the foreground mask, and splitting blobs where two prints touch.
 
+#include "analysis/AutoDetectRunFill.h"
 #include "analysis/AutoDetectSteps.h"
 
 #include <algorithm>
@@ -16,14 +17,9 @@ Components labelComponents(const Mask& mask, int width, int height, int minArea)
     std::int32_t* labels = out.labels.data();
     for (size_t i = 0; i < n; ++i) labels[i] = mask[i] ? -1 : 0;
 
-    // Grown a row run at a time: a run is taken whole, then the rows above and below are
-    // searched from one pixel left of it to one pixel right of it (8-connectivity) for runs
-    // not reached yet. Labels, bounds and areas do not depend on the order runs are taken.
-    struct Seed {
-        int x;
-        int y;
-    };
-    std::vector<Seed> stack;
+    // Grown with 8-connectivity. Labels, bounds and areas do not depend on the order runs are
+    // taken.
+    std::vector<RunSeed> stack;
     stack.reserve(1024);
     std::int32_t next = 0;
     for (int sy = 0; sy < height; ++sy) {
@@ -32,34 +28,14 @@ Components labelComponents(const Mask& mask, int width, int height, int minArea)
             if (seedRow[sx] >= 0) continue;
             const std::int32_t label = ++next;
             PixelBox box{width, height, -1, -1, 0, label};
-            stack.push_back({sx, sy});
-            while (!stack.empty()) {
-                const Seed s = stack.back();
-                stack.pop_back();
-                std::int32_t* row = labels + size_t(s.y) * width;
-                if (row[s.x] >= 0) continue;
-                int left = s.x;
-                while (left > 0 && row[left - 1] < 0) --left;
-                int right = s.x;
-                while (right + 1 < width && row[right + 1] < 0) ++right;
-                for (int x = left; x <= right; ++x) row[x] = label;
-                box.minX = std::min(box.minX, left);
-                box.maxX = std::max(box.maxX, right);
-                box.minY = std::min(box.minY, s.y);
-                box.maxY = std::max(box.maxY, s.y);
-                box.area += right - left + 1;
-                const int from = std::max(left - 1, 0);
-                const int to = std::min(right + 1, width - 1);
-                for (const int ny : {s.y - 1, s.y + 1}) {
-                    if (ny < 0 || ny >= height) continue;
-                    const std::int32_t* other = labels + size_t(ny) * width;
-                    for (int x = from; x <= to; ++x) {
-                        if (other[x] >= 0) continue;
-                        stack.push_back({x, ny});
-                        while (x + 1 <= to && other[x + 1] < 0) ++x;
-                    }
-                }
-            }
+            fillRuns(labels, width, height, sx, sy, true, [](std::int32_t c) { return c < 0; }, label, stack,
+                     [&](int left, int right, int y) {
+                         box.minX = std::min(box.minX, left);
+                         box.maxX = std::max(box.maxX, right);
+                         box.minY = std::min(box.minY, y);
+                         box.maxY = std::max(box.maxY, y);
+                         box.area += right - left + 1;
+                     });
             if (box.area >= minArea) out.boxes.push_back(box);
         }
     }
@@ -78,6 +54,15 @@ struct Seam {
 constexpr double seamMean = 42.0;
 constexpr double seamStrongShare = 0.68;
 constexpr float strongStep = 20.0f;
+// About this many samples are taken along a candidate seam.
+constexpr int seamSamples = 260;
+// Boxes are split this many times over at the most.
+constexpr int maxSplitDepth = 6;
+// A seam stays this far from the box's edges: inches, and at least this many pixels.
+constexpr double seamMarginInches = 1.2;
+constexpr int minSeamMarginPx = 12;
+// Only a box longer than this (inches) that way is looked at for a seam across it.
+constexpr double minSplitInches = 5.0;
 
 // The candidate line (row when `rows`, else column) across which luminance jumps most on
 // average. Samples run along the line, about 260 of them at most.
@@ -86,7 +71,7 @@ Seam findSeam(const PixelBox& box, const WorkingBitmap& bitmap, bool rows, int m
     const int w = bitmap.width;
     const int h = bitmap.height;
     const int along = rows ? box.width() : box.height();
-    const int stride = along >= 260 ? along / 260 : 1;
+    const int stride = along >= seamSamples ? along / seamSamples : 1;
     const int alongFrom = rows ? box.minX : box.minY;
     const int alongTo = rows ? box.maxX : box.maxY;
     const int from = (rows ? box.minY : box.minX) + margin;
@@ -123,13 +108,13 @@ bool splits(const Seam& seam) { return seam.found && seam.mean > seamMean && sea
 std::vector<PixelBox> splitBox(const PixelBox& box, const WorkingBitmap& bitmap, double pxPerInX,
                                double pxPerInY, int depth)
 {
-    if (depth >= 6) return {box};
-    const int marginX = std::max(12, roundToInt(pxPerInX * 1.2));
-    const int marginY = std::max(12, roundToInt(pxPerInY * 1.2));
+    if (depth >= maxSplitDepth) return {box};
+    const int marginX = std::max(minSeamMarginPx, roundToInt(pxPerInX * seamMarginInches));
+    const int marginY = std::max(minSeamMarginPx, roundToInt(pxPerInY * seamMarginInches));
 
     Seam row, column;
-    if (box.height() / pxPerInY > 5.0 && box.height() > 2 * marginY) row = findSeam(box, bitmap, true, marginY);
-    if (box.width() / pxPerInX > 5.0 && box.width() > 2 * marginX) column = findSeam(box, bitmap, false, marginX);
+    if (box.height() / pxPerInY > minSplitInches && box.height() > 2 * marginY) row = findSeam(box, bitmap, true, marginY);
+    if (box.width() / pxPerInX > minSplitInches && box.width() > 2 * marginX) column = findSeam(box, bitmap, false, marginX);
 
     PixelBox first = box, second = box;
     first.area = second.area = box.area / 2;

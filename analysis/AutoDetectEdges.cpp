@@ -17,19 +17,54 @@ namespace AutoDetect::detail {
 namespace {
 
 constexpr double sampleStep = 0.5;  // pixels between profile samples
+// Samples along a side for each profile value: one per this many pixels of its length,
+// within the bounds, spread over its middle share.
+constexpr double alongPerPixel = 0.25;
+constexpr int minAlong = 8;
+constexpr int maxAlong = 40;
+constexpr double middleShare = 0.7;
+// Fewer profile values (or noise samples) than this make no fit.
+constexpr std::size_t minProfileSamples = 8;
+// Where either half of a side must step too, around the edge found on the whole, in pixels.
+constexpr double halfEdgeReach = 1.5;
+// A border's cut is looked for this far beyond the print's edge, in inches.
+constexpr double cutNearInches = 0.06;
+constexpr double cutFarInches = 0.45;
+// The paper's shadow beyond the cut (inches, at least this many pixels), and the lid looked at
+// beyond it (inches; fewer pixels than the floor make no fit).
+constexpr double shadowInches = 0.06;
+constexpr double minShadowPx = 3.0;
+constexpr double lidDepthInches = 0.08;
+constexpr double minLidDepthPx = 3.0;
+// The cut's step must stand this many noise levels above the steps around it (the noise is
+// the median step scaled to a standard deviation), and at least one grey level.
+constexpr float medianToDeviation = 1.4826f;
+constexpr double cutOverNoise = 4.0;
+// Paper ends this many pixels before the cut; the fall beyond it starts this many before it.
+constexpr double paperBeforeCut = 2.0;
+constexpr double fallBeforeCut = 1.0;
+// The lid beyond a cut is within this many grey levels of the lid's own luminance.
+constexpr double lidLuminanceReach = 30;
+// Either half of a side falls at the cut too (within this many pixels), by this share of the
+// whole side's fall.
+constexpr double halfCutReach = 2.0;
+constexpr double halfFallShare = 0.4;
+// The profile across each side: from this many pixels inside it to this many inches (plus
+// pixels) beyond.
+constexpr double profileInsidePx = -6.0;
+constexpr double profileBeyondInches = 0.6;
+constexpr double profileBeyondPx = 2.0;
+// Sides never move in so far that less than this share of the print is left.
+constexpr double minKeptShare = 0.5;
+// A border is checked for other prints at this many steps outwards and this many along.
+constexpr int borderStepsOut = 4;
+constexpr int borderStepsAlong = 10;
 
 // The luminance at a point; nothing off the bitmap.
 std::optional<float> lumAt(const WorkingBitmap& bitmap, double x, double y)
 {
     if (!(x >= 0) || !(y >= 0) || x > bitmap.width - 1 || y > bitmap.height - 1) return std::nullopt;
     return luminanceAt(bitmap, x, y);
-}
-
-float median(std::vector<float>& values)
-{
-    const auto mid = values.begin() + std::ptrdiff_t(values.size() / 2);
-    std::nth_element(values.begin(), mid, values.end());
-    return *mid;
 }
 
 }  // namespace
@@ -65,7 +100,7 @@ SideProfile profileAcross(const WorkingBitmap& bitmap, const OrientedRect& rect,
     SideProfile profile;
     profile.from = from;
     const int count = std::max(0, int(std::floor((to - from) / sampleStep)) + 1);
-    const int along = std::clamp(roundToInt(f.length * 0.25), 8, 40);
+    const int along = std::clamp(roundToInt(f.length * alongPerPixel), minAlong, maxAlong);
     std::vector<float> first, second;
     first.reserve(size_t(along));
     second.reserve(size_t(along));
@@ -74,7 +109,7 @@ SideProfile profileAcross(const WorkingBitmap& bitmap, const OrientedRect& rect,
         first.clear();
         second.clear();
         for (int k = 0; k < along; ++k) {
-            const double t = (double(k) / (along - 1) - 0.5) * f.length * 0.7;
+            const double t = (double(k) / (along - 1) - 0.5) * f.length * middleShare;
             const double x = rect.cx + f.nx * (f.half + o) + f.tx * t;
             const double y = rect.cy + f.ny * (f.half + o) + f.ty * t;
             if (const std::optional<float> v = lumAt(bitmap, x, y)) (2 * k < along ? first : second).push_back(*v);
@@ -132,7 +167,7 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
     SideFit fit;
     const std::vector<float>& p = profile.whole;
     const double from = profile.from;
-    if (p.size() < 8) return fit;
+    if (p.size() < minProfileSamples) return fit;
 
     // The print's own edge: the steepest step within a few pixels of the fitted side.
     constexpr double snapReach = 5.0;
@@ -146,7 +181,7 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
             const int sign = stepAt(p, from, *o) < 0 ? -1 : 1;
             fit.straight = true;
             for (const std::vector<float>* half : {&profile.firstHalf, &profile.secondHalf}) {
-                const std::optional<double> h = steepestStep(*half, from, edge - 1.5, edge + 1.5, sign);
+                const std::optional<double> h = steepestStep(*half, from, edge - halfEdgeReach, edge + halfEdgeReach, sign);
                 fit.straight = fit.straight && h && sign * stepAt(*half, from, *h) >= minEdgeStep;
             }
         }
@@ -156,13 +191,13 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
 
     // A border's cut edge: the strongest fall further out, between a flat band of paper and
     // flat lid, seen in both halves of the side.
-    const double near = edge + 0.06 * pxPerIn;
-    const double far = edge + 0.45 * pxPerIn;
+    const double near = edge + cutNearInches * pxPerIn;
+    const double far = edge + cutFarInches * pxPerIn;
     const double last = from + double(p.size() - 1) * sampleStep;
     // The paper's shadow may darken the first few hundredths of an inch beyond the cut.
-    const double shadow = std::max(3.0, 0.06 * pxPerIn);
-    const double lidDepth = std::min(0.08 * pxPerIn, last - far - shadow);
-    if (lidDepth < 3.0) return fit;
+    const double shadow = std::max(minShadowPx, shadowInches * pxPerIn);
+    const double lidDepth = std::min(lidDepthInches * pxPerIn, last - far - shadow);
+    if (lidDepth < minLidDepthPx) return fit;
     // Paper may be brighter than the lid (a fall, often into the paper's shadow) or darker (a
     // rise, cream paper on a white lid).
     const std::optional<double> cut = steepestStep(p, from, near, far, 0);
@@ -175,9 +210,9 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
         const double o = from + double(i) * sampleStep;
         if (o >= near && o <= far) steps.push_back(std::abs(p[i + 1] - p[i - 1]));
     }
-    if (steps.size() < 8) return fit;
-    const float noise = median(steps) * 1.4826f;
-    if (!(fall >= std::max(1.0, 4.0 * noise))) return fit;
+    if (steps.size() < minProfileSamples) return fit;
+    const float noise = median(steps) * medianToDeviation;
+    if (!(fall >= std::max(1.0, cutOverNoise * noise))) return fit;
 
     struct Span {
         double range = 1e9;
@@ -201,17 +236,17 @@ SideFit fitSide(const SideProfile& profile, double pxPerIn, float lidLuminance)
     };
     constexpr double flatRange = 10.0;
     constexpr double minDrop = 3.0;
-    const Span paper = span(near, *cut - 2.0);
-    const Span outside = span(*cut - 1.0, *cut + shadow);
+    const Span paper = span(near, *cut - paperBeforeCut);
+    const Span outside = span(*cut - fallBeforeCut, *cut + shadow);
     const Span lid = span(*cut + shadow, *cut + shadow + lidDepth);
     if (paper.range > flatRange || lid.range > flatRange) return fit;
     if (sign < 0 ? paper.mean - outside.low < minDrop : lid.mean - paper.mean < minDrop) return fit;
-    if (std::abs(lid.mean - lidLuminance) > 30) return fit;
+    if (std::abs(lid.mean - lidLuminance) > lidLuminanceReach) return fit;
 
     // The same fall, at the same place, along both halves: a straight cut, not a speck.
     for (const std::vector<float>* half : {&profile.firstHalf, &profile.secondHalf}) {
-        const std::optional<double> o = steepestStep(*half, from, *cut - 2.0, *cut + 2.0, sign);
-        if (!o || sign * stepAt(*half, from, *o) < 0.4 * fall) return fit;
+        const std::optional<double> o = steepestStep(*half, from, *cut - halfCutReach, *cut + halfCutReach, sign);
+        if (!o || sign * stepAt(*half, from, *o) < halfFallShare * fall) return fit;
     }
     fit.offset = *cut;
     fit.border = true;
@@ -229,8 +264,8 @@ void moveSide(OrientedRect& rect, int side, double offset)
 
 SnappedRect snapSides(const OrientedRect& rect, const WorkingBitmap& bitmap, double pxPerIn, float lidLuminance)
 {
-    const double from = -6.0;
-    const double to = 0.6 * pxPerIn + 2.0;
+    const double from = profileInsidePx;
+    const double to = profileBeyondInches * pxPerIn + profileBeyondPx;
     SnappedRect out{rect, {0, 0, 0, 0}};
     if (!std::isfinite(rect.cx) || !std::isfinite(rect.cy) || !std::isfinite(rect.angle) ||
         !(rect.width >= 0 && rect.width < 1e6) || !(rect.height >= 0 && rect.height < 1e6))
@@ -244,8 +279,8 @@ SnappedRect snapSides(const OrientedRect& rect, const WorkingBitmap& bitmap, dou
         if (fit.border) out.border[side] = fit.offset - fit.edge;
     }
     // A side never moves in so far that the print would vanish.
-    if (rect.width + edges[0] + edges[1] < rect.width * 0.5) edges[0] = edges[1] = 0;
-    if (rect.height + edges[2] + edges[3] < rect.height * 0.5) edges[2] = edges[3] = 0;
+    if (rect.width + edges[0] + edges[1] < rect.width * minKeptShare) edges[0] = edges[1] = 0;
+    if (rect.height + edges[2] + edges[3] < rect.height * minKeptShare) edges[2] = edges[3] = 0;
     for (int side = 0; side < 4; ++side) moveSide(out.rect, side, edges[side]);
     return out;
 }
@@ -270,10 +305,10 @@ std::vector<OrientedRect> withBorders(const std::vector<SnappedRect>& snapped)
             // A border that would reach over another print belongs to that print's picture.
             const SideFrame f = sideFrame(snapped[i].rect, side);
             bool clear = true;
-            for (int a = 1; a <= 4 && clear; ++a)
-                for (int b = 0; b <= 10 && clear; ++b) {
-                    const double o = f.half + border * a / 4;
-                    const double t = (b / 10.0 - 0.5) * f.length;
+            for (int a = 1; a <= borderStepsOut && clear; ++a)
+                for (int b = 0; b <= borderStepsAlong && clear; ++b) {
+                    const double o = f.half + border * a / borderStepsOut;
+                    const double t = (b / double(borderStepsAlong) - 0.5) * f.length;
                     const double x = rect.cx + f.nx * o + f.tx * t;
                     const double y = rect.cy + f.ny * o + f.ty * t;
                     for (size_t j = 0; j < snapped.size() && clear; ++j)

@@ -14,6 +14,32 @@ namespace {
 
 constexpr double quarterTurn = std::numbers::pi / 2;
 constexpr double eighthTurn = std::numbers::pi / 4;
+// About this many of a blob's pixels are sampled for its hull.
+constexpr double hullSamples = 6000.0;
+// Tilt is refined from more boundary points than this, along bands this share of the
+// shorter side wide (within the bounds, pixels), over this share of each side's length;
+// an edge tilted this much (radians) or more is no evidence.
+constexpr std::size_t minTiltBoundary = 40;
+constexpr double tiltBandShare = 0.03;
+constexpr double minTiltBand = 2.5;
+constexpr double maxTiltBand = 6.0;
+constexpr double tiltReachShare = 0.85;
+constexpr double maxEdgeTilt = 0.05;
+// A line is fitted to no fewer points than this.
+constexpr std::size_t minLinePoints = 8;
+// A slope is trusted over a span of at least this many pixels; points further off the first
+// line than twice the residual at this rank (and at least the floor) are dropped for the refit.
+constexpr double minSlopeSpan = 15.0;
+constexpr double residualRank = 0.8;
+constexpr double minResidualCut = 1.5;
+// Inches added on each side of a fitted print.
+constexpr double printMargin = 0.04;
+// A smaller tilt than this (radians, about 0.15°) is taken for none.
+constexpr double minTilt = 0.0026;
+// The smallest print: each side and its area, in inches; and its sides' largest ratio.
+constexpr double minPrintSide = 0.5;
+constexpr double minPrintArea = 0.6;
+constexpr double maxPrintAspect = 7;
 
 double cross(QPointF o, QPointF a, QPointF p)
 {
@@ -89,13 +115,13 @@ std::optional<OrientedRect> fitRectangle(const PixelBox& box, const Mask& mask,
                                          const std::vector<std::int32_t>& labels, int width, int height)
 {
     // About 6000 samples of the blob's own pixels; a neighbour reaching into the box is not ours.
-    const int step = std::max(1, roundToInt(std::sqrt(double(box.width()) * box.height() / 6000.0)));
+    const int step = std::max(1, roundToInt(std::sqrt(double(box.width()) * box.height() / hullSamples)));
     // Column by column, so that the points come out already in the hull's order.
     std::vector<QPointF> points;
     for (int x = box.minX; x <= box.maxX; x += step)
         for (int y = box.minY; y <= box.maxY; y += step)
             if (labels[size_t(y) * width + x] == box.label) points.emplace_back(x, y);
-    if (points.size() < 13) return std::nullopt;
+    if (points.size() < minFitPoints) return std::nullopt;
 
     const std::vector<QPointF> hull = convexHull(points);
     OrientedRect rect;
@@ -118,7 +144,7 @@ std::optional<OrientedRect> fitRectangle(const PixelBox& box, const Mask& mask,
     const double covered = double(step) * step * double(points.size());
     const double area = rect.width * rect.height;
     const double fill = area >= 1 ? covered / area : covered;
-    if (fill < 0.62) return std::nullopt;
+    if (fill < minRectFill) return std::nullopt;
 
     refineTilt(rect, box, mask, labels, width, height);
     return rect;
@@ -148,7 +174,7 @@ void refineTilt(OrientedRect& rect, const PixelBox& box, const Mask& mask,
 
 void refineTiltFromBoundary(OrientedRect& rect, const std::vector<QPointF>& boundary)
 {
-    if (boundary.size() <= 40) return;
+    if (boundary.size() <= minTiltBoundary) return;
 
     const double c = std::cos(rect.angle);
     const double s = std::sin(rect.angle);
@@ -160,16 +186,16 @@ void refineTiltFromBoundary(OrientedRect& rect, const std::vector<QPointF>& boun
         local.emplace_back(dx * c + dy * s, dy * c - dx * s);
     }
 
-    const double band = std::min(std::max(std::min(rect.width, rect.height) * 0.03, 2.5), 6.0);
+    const double band = std::min(std::max(std::min(rect.width, rect.height) * tiltBandShare, minTiltBand), maxTiltBand);
     double weighted = 0;
     double totalWeight = 0;
     auto record = [&](double angle, size_t weight) {
-        if (!(std::abs(angle) < 0.05)) return;
+        if (!(std::abs(angle) < maxEdgeTilt)) return;
         weighted += angle * double(weight);
         totalWeight += double(weight);
     };
     // Top and bottom edges: v as a function of u.
-    const double uReach = rect.width * 0.5 * 0.85;
+    const double uReach = rect.width * 0.5 * tiltReachShare;
     for (const double edge : {-rect.height / 2, rect.height / 2}) {
         std::vector<QPointF> selected;
         for (const QPointF& q : local)
@@ -177,7 +203,7 @@ void refineTiltFromBoundary(OrientedRect& rect, const std::vector<QPointF>& boun
         if (const auto m = trimmedSlope(selected, uReach)) record(std::atan(*m), selected.size());
     }
     // Left and right edges: u as a function of v.
-    const double vReach = rect.height * 0.5 * 0.85;
+    const double vReach = rect.height * 0.5 * tiltReachShare;
     for (const double edge : {-rect.width / 2, rect.width / 2}) {
         std::vector<QPointF> selected;
         for (const QPointF& q : local)
@@ -206,7 +232,7 @@ void refineTiltFromBoundary(OrientedRect& rect, const std::vector<QPointF>& boun
 std::optional<Line> fitLine(const std::vector<QPointF>& points)
 {
     const double n = double(points.size());
-    if (points.size() < 8) return std::nullopt;
+    if (points.size() < minLinePoints) return std::nullopt;
     double sx = 0, sy = 0, sxx = 0, sxy = 0;
     for (const QPointF& p : points) {
         sx += p.x();
@@ -225,7 +251,7 @@ std::optional<double> trimmedSlope(const std::vector<QPointF>& points, double mi
     if (points.empty()) return std::nullopt;
     const auto [lo, hi] = std::minmax_element(points.begin(), points.end(),
                                               [](QPointF a, QPointF b) { return a.x() < b.x(); });
-    if (hi->x() - lo->x() < std::max(15.0, minSpan)) return std::nullopt;
+    if (hi->x() - lo->x() < std::max(minSlopeSpan, minSpan)) return std::nullopt;
     const std::optional<Line> first = fitLine(points);
     if (!first) return std::nullopt;
 
@@ -234,7 +260,7 @@ std::optional<double> trimmedSlope(const std::vector<QPointF>& points, double mi
     residuals.reserve(points.size());
     for (const QPointF& p : points) residuals.push_back(residual(p));
     std::sort(residuals.begin(), residuals.end());
-    const double threshold = std::max(1.5, 2 * residuals[size_t(double(residuals.size()) * 0.8)]);
+    const double threshold = std::max(minResidualCut, 2 * residuals[size_t(double(residuals.size()) * residualRank)]);
 
     std::vector<QPointF> kept;
     kept.reserve(points.size());
@@ -246,17 +272,16 @@ std::optional<double> trimmedSlope(const std::vector<QPointF>& points, double mi
 
 std::optional<ScanRegion> toRegion(const OrientedRect& rect, double pxPerInX, double pxPerInY)
 {
-    constexpr double margin = 0.04;
     ScanRegion region;
     region.name = QStringLiteral("Photo");
     // Pixel i covers [i, i+1): its centre is at i + 0.5.
     region.center = QPointF((rect.cx + 0.5) / pxPerInX, (rect.cy + 0.5) / pxPerInY);
-    region.size = QSizeF(rect.width / pxPerInX + 2 * margin, rect.height / pxPerInY + 2 * margin);
-    region.angle = std::abs(rect.angle) >= 0.0026 ? rect.angle : 0.0;
+    region.size = QSizeF(rect.width / pxPerInX + 2 * printMargin, rect.height / pxPerInY + 2 * printMargin);
+    region.angle = std::abs(rect.angle) >= minTilt ? rect.angle : 0.0;
     const double w = region.size.width();
     const double h = region.size.height();
-    if (w < 0.5 || h < 0.5 || w * h < 0.6) return std::nullopt;
-    if (std::max(w, h) / std::max(std::min(w, h), 0.001) > 7) return std::nullopt;
+    if (w < minPrintSide || h < minPrintSide || w * h < minPrintArea) return std::nullopt;
+    if (std::max(w, h) / std::max(std::min(w, h), 0.001) > maxPrintAspect) return std::nullopt;
     return region;
 }
 

@@ -72,16 +72,24 @@ void dilate(Mask& mask, int width, int height, int radius) { windowed<Or>(mask, 
 
 void erode(Mask& mask, int width, int height, int radius) { windowed<And>(mask, width, height, radius); }
 
+// The foreground's clean-up, radii in inches: a closing of the background (thin lines across
+// the lid are no prints), the frame cleared along the edges, an opening of the foreground
+// (drops specks) and a closing (fills pinholes).
+constexpr double backgroundClosingInches = 0.035;
+constexpr double edgeFrameInches = 0.06;
+constexpr double speckOpeningInches = 0.03;
+constexpr double pinholeClosingInches = 0.02;
+
 Mask foregroundOf(Mask mask, int w, int h, double pxPerInX, double pxPerInY)
 {
     const double minPx = std::min(pxPerInX, pxPerInY);
-    const int r = std::max(1, roundToInt(minPx * 0.035));
+    const int r = std::max(1, roundToInt(minPx * backgroundClosingInches));
     dilate(mask, w, h, r);
     erode(mask, w, h, r);
     for (auto& m : mask) m = m ? 0 : 1;
 
-    const int marginX = std::min(std::max(1, roundToInt(pxPerInX * 0.06)), w / 2);
-    const int marginY = std::min(std::max(1, roundToInt(pxPerInY * 0.06)), h / 2);
+    const int marginX = std::min(std::max(1, roundToInt(pxPerInX * edgeFrameInches)), w / 2);
+    const int marginY = std::min(std::max(1, roundToInt(pxPerInY * edgeFrameInches)), h / 2);
     for (int y = 0; y < h; ++y) {
         std::uint8_t* row = mask.data() + size_t(y) * w;
         if (y < marginY || y >= h - marginY) {
@@ -92,10 +100,10 @@ Mask foregroundOf(Mask mask, int w, int h, double pxPerInX, double pxPerInY)
         std::fill(row + w - marginX, row + w, 0);
     }
 
-    const int r2 = std::max(1, roundToInt(minPx * 0.03));
+    const int r2 = std::max(1, roundToInt(minPx * speckOpeningInches));
     erode(mask, w, h, r2);
     dilate(mask, w, h, r2);
-    const int r3 = std::max(1, roundToInt(minPx * 0.02));
+    const int r3 = std::max(1, roundToInt(minPx * pinholeClosingInches));
     dilate(mask, w, h, r3);
     erode(mask, w, h, r3);
     return mask;

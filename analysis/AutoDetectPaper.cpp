@@ -20,6 +20,22 @@ constexpr int smoothRadius = 1;          // 3×3 box (on the half-size bitmap)
 constexpr double minTolerance = 7.0;     // colour distance, grey levels
 constexpr double maxTolerance = 16.0;
 constexpr double spreadFactor = 3.5;     // tolerance over the lid's own spread
+// The surface is fitted to every fourth pixel of the border band (each way) within this much
+// of the lid's colour per channel, in rounds that drop samples further off it than twice the
+// distance at this rank (plus one); too few samples fit nothing.
+constexpr int surfaceSampleStep = 4;
+constexpr float nearLidChannel = 24.0f;
+constexpr std::size_t minSurfaceSamples = 60;
+constexpr int surfaceRounds = 3;
+constexpr std::size_t spreadRankTenths = 9;
+// The paper flood must reach at least a tenth of the bitmap to count.
+constexpr std::size_t minReachedShare = 10;
+// shareInside() samples an n×n grid, and counts points this many pixels beyond the outer
+// rectangle as inside.
+constexpr int shareGrid = 16;
+constexpr double shareSlack = -2.0;
+// A sheet with one print inside it replaces that print unless it covers this share of it.
+constexpr double sheetSameShare = 0.97;
 
 // The three channels of the picture averaged over a (2r+1)² box, clamped at the borders:
 // running sums along rows, then down columns.
@@ -101,21 +117,21 @@ std::optional<LidSurface> fitLidSurface(const std::array<std::vector<float>, 3>&
     // Border-band pixels near the lid's colour, every other one.
     const int target[3] = {estimate.color.r, estimate.color.g, estimate.color.b};
     std::vector<int> samples;
-    for (int y = 0; y < h; y += 4)
-        for (int x = 0; x < w; x += 4) {
+    for (int y = 0; y < h; y += surfaceSampleStep)
+        for (int x = 0; x < w; x += surfaceSampleStep) {
             if (!(x < bandX || x >= w - bandX || y < bandY || y >= h - bandY)) continue;
             const size_t i = size_t(y) * w + x;
             bool near = true;
-            for (int c = 0; c < 3 && near; ++c) near = std::abs(smooth[size_t(c)][i] - float(target[c])) <= 24.0f;
+            for (int c = 0; c < 3 && near; ++c) near = std::abs(smooth[size_t(c)][i] - float(target[c])) <= nearLidChannel;
             if (near) samples.push_back(int(i));
         }
-    if (samples.size() < 60) return std::nullopt;
+    if (samples.size() < minSurfaceSamples) return std::nullopt;
 
     LidSurface surface;
     surface.width = w;
     surface.height = h;
     std::vector<char> keep(samples.size(), 1);
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < surfaceRounds; ++round) {
         for (int c = 0; c < 3; ++c) {
             std::array<std::array<double, 7>, 6> m{};
             for (size_t k = 0; k < samples.size(); ++k) {
@@ -138,9 +154,10 @@ std::optional<LidSurface> fitLidSurface(const std::array<std::vector<float>, 3>&
         distances.reserve(samples.size());
         for (size_t k = 0; k < samples.size(); ++k)
             if (keep[k]) distances.push_back(std::sqrt(surface.distanceSquared(smooth, samples[k])));
-        if (distances.size() < 60) return std::nullopt;
-        std::nth_element(distances.begin(), distances.begin() + std::ptrdiff_t(distances.size() * 9 / 10), distances.end());
-        const double p90 = distances[distances.size() * 9 / 10];
+        if (distances.size() < minSurfaceSamples) return std::nullopt;
+        const std::size_t rank = distances.size() * spreadRankTenths / 10;
+        std::nth_element(distances.begin(), distances.begin() + std::ptrdiff_t(rank), distances.end());
+        const double p90 = distances[rank];
         surface.spread = p90;
         for (size_t k = 0; k < samples.size(); ++k)
             keep[k] = std::sqrt(surface.distanceSquared(smooth, samples[k])) <= 2 * p90 + 1;
@@ -174,8 +191,8 @@ std::optional<Mask> paperMask(const WorkingBitmap& bitmap, const BackgroundEstim
     const int w = bitmap.width, h = bitmap.height;
     if (w < 8 || h < 8 || bitmap.pixels.isNull()) return std::nullopt;
     const std::array<std::vector<float>, 3> smooth = boxSmoothed(bitmap, smoothRadius);
-    const int bandX = std::max(4, roundToInt(pxPerInX * 0.55));
-    const int bandY = std::max(4, roundToInt(pxPerInY * 0.55));
+    const int bandX = std::max(minBorderBandPx, roundToInt(pxPerInX * borderBandInches));
+    const int bandY = std::max(minBorderBandPx, roundToInt(pxPerInY * borderBandInches));
     const std::optional<LidSurface> lid = fitLidSurface(smooth, w, h, estimate, bandX, bandY);
     if (!lid) return std::nullopt;
 
@@ -214,7 +231,7 @@ std::optional<Mask> paperMask(const WorkingBitmap& bitmap, const BackgroundEstim
         background[i] = 1;
         queue.push_back(int(i));
     };
-    const int inset = std::max(1, roundToInt(std::min(pxPerInX, pxPerInY) * 0.05));
+    const int inset = std::max(1, roundToInt(std::min(pxPerInX, pxPerInY) * floodInsetInches));
     for (int x = 0; x < w; ++x) {
         visit(x, std::min(inset, h - 1));
         visit(x, std::max(0, h - 1 - inset));
@@ -232,20 +249,20 @@ std::optional<Mask> paperMask(const WorkingBitmap& bitmap, const BackgroundEstim
         if (y + 1 < h) visit(x, y + 1);
     }
     // A lid the surface does not follow floods little of the bed: no evidence either way.
-    if (queue.size() < size_t(w) * h / 10) return std::nullopt;
+    if (queue.size() < size_t(w) * h / minReachedShare) return std::nullopt;
     return foregroundOf(std::move(background), w, h, pxPerInX, pxPerInY);
 }
 
 double shareInside(const OrientedRect& inner, const OrientedRect& outer)
 {
-    constexpr int n = 16;
+    constexpr int n = shareGrid;
     const double c = std::cos(inner.angle), s = std::sin(inner.angle);
     int inside = 0;
     for (int a = 0; a < n; ++a)
         for (int b = 0; b < n; ++b) {
             const double u = ((a + 0.5) / n - 0.5) * inner.width;
             const double v = ((b + 0.5) / n - 0.5) * inner.height;
-            if (contains(outer, inner.cx + u * c - v * s, inner.cy + u * s + v * c, -2.0)) ++inside;
+            if (contains(outer, inner.cx + u * c - v * s, inner.cy + u * s + v * c, shareSlack)) ++inside;
         }
     return double(inside) / (n * n);
 }
@@ -271,7 +288,7 @@ std::vector<SnappedRect> mergePaper(std::vector<SnappedRect> found, const std::v
         // One rectangle inside the sheet: the sheet is that print with what the first flood
         // took for lid (a border, pale paper). Several: pieces of one print only where one of
         // them lacks a clean edge; whole prints side by side each have four.
-        const bool replace = allWithin && (overlapping.size() == 1 ? covered < 0.97 : ragged);
+        const bool replace = allWithin && (overlapping.size() == 1 ? covered < sheetSameShare : ragged);
         if (overlapping.empty()) {
             found.push_back(sheet);
         } else if (replace) {

@@ -1,6 +1,7 @@
 // Ordering and pruning of detected regions.
 
 #include "analysis/AutoDetect.h"
+#include "model/StableInsertionSort.h"
 
 #include <algorithm>
 
@@ -33,21 +34,19 @@ std::vector<ScanRegion> suppressOverlapping(const std::vector<ScanRegion>& regio
     return kept;
 }
 
+void sortByAreaDescending(std::vector<ScanRegion>& regions)
+{
+    std::stable_sort(regions.begin(), regions.end(), [](const ScanRegion& a, const ScanRegion& b) {
+        return a.size.width() * a.size.height() > b.size.width() * b.size.height();
+    });
+}
+
 bool readsBefore(const ScanRegion& a, const ScanRegion& b)
 {
     if (std::abs(a.center.y() - b.center.y()) > rowTolerance) return a.center.y() < b.center.y();
     return a.center.x() < b.center.x();
 }
 
-void sortReadingOrder(std::vector<ScanRegion>& regions)
-{
-    for (size_t i = 1; i < regions.size(); ++i) {
-        size_t j = i;
-        while (j > 0 && readsBefore(regions[i], regions[j - 1])) --j;
-        if (j == i) continue;
-        std::rotate(regions.begin() + std::ptrdiff_t(j), regions.begin() + std::ptrdiff_t(i),
-                    regions.begin() + std::ptrdiff_t(i) + 1);
-    }
-}
+void sortReadingOrder(std::vector<ScanRegion>& regions) { stableInsertionSort(regions, &readsBefore); }
 
 }  // namespace AutoDetect

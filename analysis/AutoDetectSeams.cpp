@@ -28,20 +28,26 @@ constexpr double notchInches = 0.1;
 constexpr double clearSeamContrast = 7.5;
 constexpr double clearSeamStep = 20.0;
 constexpr double clearSeamStepping = 0.75;
+// Lines across the rectangle are sampled over this share of their length, one sample per
+// pixel within the bounds (a measured seam takes at least the larger floor).
+constexpr double seamLineShare = 0.9;
+constexpr int minSeamSamples = 8;
+constexpr int minMeasuredSamples = 16;
+constexpr int maxSeamSamples = 400;
+// A line is compared with the lines this many pixels to either side of it (the scan runs
+// the larger distance beyond the parts' limits, so that every line has them).
+constexpr int nearBeside = 4;
+constexpr int farBeside = 12;
+// A stretch of a seam steps when it shows this share of the whole seam's step.
+constexpr double stretchStepShare = 0.35;
+// Each part keeps this share of a print's shortest side.
+constexpr double minPartShare = 0.9;
 // Or a seam that steps evenly along its whole length.
 constexpr double evenSeamContrast = 5.0;
 constexpr double evenSeamStep = 40.0;
 constexpr double evenSeamStepping = 0.95;
 constexpr double clearPartInches = 2.4;
 constexpr double maxPartAspect = 1.6;
-
-double medianOf(std::vector<double>& v)
-{
-    if (v.empty()) return 0;
-    const auto mid = v.begin() + std::ptrdiff_t(v.size() / 2);
-    std::nth_element(v.begin(), mid, v.end());
-    return *mid;
-}
 
 }  // namespace
 
@@ -60,30 +66,30 @@ std::optional<AxisSeam> findAxisSeam(const OrientedRect& rect, const WorkingBitm
         if (!(extent >= 2 * minPart) || !(extent < 1e6) || !(span < 1e6)) continue;
         const double nx = axis == 0 ? c : -s, ny = axis == 0 ? s : c;
         const double tx = -ny, ty = nx;
-        const int along = std::clamp(roundToInt(span * 0.9), 8, 400);
-        const int lo = int(std::floor(-extent / 2 + minPart)) - 12;
-        const int hi = int(std::ceil(extent / 2 - minPart)) + 12;
+        const int along = std::clamp(roundToInt(span * seamLineShare), minSeamSamples, maxSeamSamples);
+        const int lo = int(std::floor(-extent / 2 + minPart)) - farBeside;
+        const int hi = int(std::ceil(extent / 2 - minPart)) + farBeside;
         std::vector<double> score;
         score.reserve(size_t(hi - lo + 1));
         for (int o = lo; o <= hi; ++o) {
             double sum = 0;
             for (int k = 0; k < along; ++k) {
-                const double t = (double(k) / (along - 1) - 0.5) * span * 0.9;
+                const double t = (double(k) / (along - 1) - 0.5) * span * seamLineShare;
                 const double x = rect.cx + nx * o + tx * t;
                 const double y = rect.cy + ny * o + ty * t;
                 sum += std::abs(luminanceAt(bitmap, x + nx, y + ny) - luminanceAt(bitmap, x - nx, y - ny));
             }
             score.push_back(sum / along);
         }
-        for (int o = lo + 12; o <= hi - 12; ++o) {
+        for (int o = lo + farBeside; o <= hi - farBeside; ++o) {
             const double here = score[size_t(o - lo)];
             if (here < minSeamStep) continue;
             std::vector<double> beside;
-            for (int d = 4; d <= 12; ++d) {
+            for (int d = nearBeside; d <= farBeside; ++d) {
                 beside.push_back(score[size_t(o - d - lo)]);
                 beside.push_back(score[size_t(o + d - lo)]);
             }
-            const double contrast = here / std::max(1.0, medianOf(beside));
+            const double contrast = here / std::max(1.0, median(beside));
             if (contrast >= minSeamContrast && contrast > bestContrast) {
                 bestContrast = contrast;
                 best = AxisSeam{axis, double(o), here, contrast, 0};
@@ -102,11 +108,11 @@ void measureSeam(AxisSeam& seam, const OrientedRect& rect, const WorkingBitmap& 
     const double tx = -ny, ty = nx;
     const double span = seam.axis == 0 ? rect.height : rect.width;
     constexpr int stretches = 8;
-    const int along = std::clamp(roundToInt(span * 0.9), 16, 400);
+    const int along = std::clamp(roundToInt(span * seamLineShare), minMeasuredSamples, maxSeamSamples);
     double sharp[stretches] = {};
     int counts[stretches] = {};
     for (int k = 0; k < along; ++k) {
-        const double t = (double(k) / (along - 1) - 0.5) * span * 0.9;
+        const double t = (double(k) / (along - 1) - 0.5) * span * seamLineShare;
         const double x = rect.cx + nx * seam.offset + tx * t;
         const double y = rect.cy + ny * seam.offset + ty * t;
         const int i = std::min(stretches - 1, k * stretches / along);
@@ -115,20 +121,20 @@ void measureSeam(AxisSeam& seam, const OrientedRect& rect, const WorkingBitmap& 
     }
     int stepping = 0;
     for (int i = 0; i < stretches; ++i)
-        if (counts[i] && sharp[i] / counts[i] >= 0.35 * seam.step) ++stepping;
+        if (counts[i] && sharp[i] / counts[i] >= stretchStepShare * seam.step) ++stepping;
     seam.stepping = double(stepping) / stretches;
 }
 
 std::optional<OrientedRect> fitPixels(const std::vector<QPointF>& pixels, const std::vector<QPointF>& boundary)
 {
-    if (pixels.size() < 13) return std::nullopt;
+    if (pixels.size() < minFitPoints) return std::nullopt;
     const std::vector<QPointF> hull = convexHull(boundary.empty() ? pixels : boundary);
     if (hull.size() <= 2) return std::nullopt;
     std::optional<OrientedRect> rect = minimumAreaRect(hull);
     if (!rect) return std::nullopt;
     normaliseAngle(*rect);
     const double area = (rect->width + 1) * (rect->height + 1);
-    if (double(pixels.size()) / area < 0.62) return std::nullopt;
+    if (double(pixels.size()) / area < minRectFill) return std::nullopt;
     refineTiltFromBoundary(*rect, boundary);
     return rect;
 }
@@ -197,7 +203,7 @@ std::vector<OrientedRect> splitAtSeams(const OrientedRect& rect, const PixelBox&
         bool ok = true;
         for (int side = 0; side < 2 && ok; ++side) {
             parts[side] = fitPixels(pixels[side], outline[side]);
-            ok = parts[side] && std::min(parts[side]->width, parts[side]->height) >= minPartInches * pxPerIn * 0.9;
+            ok = parts[side] && std::min(parts[side]->width, parts[side]->height) >= minPartInches * pxPerIn * minPartShare;
         }
         if (ok) {
             // Prints offset along the seam leave a notch in the outline: strong evidence of two.

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPointF>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -20,8 +21,35 @@ namespace AutoDetect::detail {
 
 using Mask = std::vector<std::uint8_t>;
 
+// The band along the bed's edges the lid's colour is estimated from: inches wide, and at
+// least this many pixels.
+inline constexpr double borderBandInches = 0.55;
+inline constexpr int minBorderBandPx = 4;
+// How far in from the bitmap's edge the floods start, in inches (at least one pixel): the
+// outermost pixels may be the scanner's frame.
+inline constexpr double floodInsetInches = 0.05;
+
+// A rectangle is fitted to no fewer sampled pixels than this, and only when they fill at
+// least this share of it.
+inline constexpr std::size_t minFitPoints = 13;
+inline constexpr double minRectFill = 0.62;
+
+// The luminance of a colour: 0.299·R + 0.587·G + 0.114·B.
+inline float luminanceOf(float r, float g, float b) { return 0.299f * r + 0.587f * g + 0.114f * b; }
+
 // Half away from zero, as every rounding in detection.
 inline int roundToInt(double x) { return static_cast<int>(std::lround(x)); }
+
+// The median of `values` (the upper middle one of an even count), which are partly reordered;
+// 0 when there are none.
+template <class T>
+T median(std::vector<T>& values)
+{
+    if (values.empty()) return T(0);
+    const auto mid = values.begin() + std::ptrdiff_t(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
 
 // The downscaled working copy of the overview: premultiplied pixels (QRgb, 0xAARRGGBB) and the
 // luminance 0.299·R + 0.587·G + 0.114·B of each pixel.
@@ -31,7 +59,6 @@ struct WorkingBitmap {
     QImage pixels;  // RGB32 or ARGB32_Premultiplied, W×H, rows packed
     std::vector<float> luminance;
 
-    int pixelCount() const { return width * height; }
     const QRgb* argb() const { return reinterpret_cast<const QRgb*>(pixels.constBits()); }
     float lum(int x, int y) const { return luminance[static_cast<size_t>(y) * width + x]; }
 };

@@ -8,6 +8,14 @@
 
 namespace AutoDetect {
 
+namespace {
+
+// The smallest quadrilateral taken for a print: each side and its area, in inches.
+constexpr double minVisionSide = 1.0;
+constexpr double minVisionArea = 1.6;
+
+}  // namespace
+
 std::vector<ScanRegion> detectVisionRectangles(const QImage& image, QSizeF bedSize)
 {
     const std::vector<Vision::RectangleObservation> found = Vision::detectRectangles(image, {});
@@ -21,7 +29,7 @@ std::vector<ScanRegion> detectVisionRectangles(const QImage& image, QSizeF bedSi
         const QPointF br = inches(o.bottomRight), bl = inches(o.bottomLeft);
         const double width = std::hypot(tr.x() - tl.x(), tr.y() - tl.y());
         const double height = std::hypot(bl.x() - tl.x(), bl.y() - tl.y());
-        if (!(width > 1.0 && height > 1.0 && width * height > 1.6)) continue;
+        if (!(width > minVisionSide && height > minVisionSide && width * height > minVisionArea)) continue;
         ScanRegion region;
         region.name = QStringLiteral("Photo");
         region.center = (tl + tr + br + bl) / 4;
@@ -29,9 +37,7 @@ std::vector<ScanRegion> detectVisionRectangles(const QImage& image, QSizeF bedSi
         region.angle = std::atan2(tr.y() - tl.y(), tr.x() - tl.x());
         regions.push_back(std::move(region));
     }
-    std::stable_sort(regions.begin(), regions.end(), [](const ScanRegion& a, const ScanRegion& b) {
-        return a.size.width() * a.size.height() > b.size.width() * b.size.height();
-    });
+    sortByAreaDescending(regions);
     regions = suppressOverlapping(regions);
     sortReadingOrder(regions);
     return regions;

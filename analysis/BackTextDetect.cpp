@@ -22,15 +22,6 @@ bool touches(const QRectF& a, const QRectF& b)
     return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();
 }
 
-QRectF unite(const QRectF& a, const QRectF& b)
-{
-    const double left = std::min(a.left(), b.left());
-    const double top = std::min(a.top(), b.top());
-    const double right = std::max(a.right(), b.right());
-    const double bottom = std::max(a.bottom(), b.bottom());
-    return QRectF(left, top, right - left, bottom - top);
-}
-
 // Merges the first close pair it finds; false when no pair is close.
 bool mergeFirstPair(std::vector<TextCluster>& clusters)
 {
@@ -39,7 +30,7 @@ bool mergeFirstPair(std::vector<TextCluster>& clusters)
         for (size_t j = i + 1; j < clusters.size(); ++j) {
             if (!touches(reach, clusters[j].rect)) continue;
             TextCluster& into = clusters[i];
-            into.rect = unite(into.rect, clusters[j].rect);
+            into.rect = into.rect.united(clusters[j].rect);
             into.maxConf = std::max(into.maxConf, clusters[j].maxConf);
             into.count += clusters[j].count;
             clusters.erase(clusters.begin() + std::ptrdiff_t(j));

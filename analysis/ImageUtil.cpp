@@ -1,6 +1,7 @@
 #include "analysis/ImageUtil.h"
 
 #include "analysis/JpegEncoder.h"
+#include "analysis/PixelLanes.h"
 #include "analysis/PngDecoder.h"
 #include "analysis/PngEncoder.h"
 #include "analysis/WorkSharing.h"
@@ -79,15 +80,8 @@ struct ReadGray8 {
     static std::uint32_t at(const uchar* line, int x) { return 0xFF000000u | line[x] * 0x010101u; }
 };
 
-// a + (b - a)·t/256 on all four channels, two at a time: each 16-bit lane of
-// (p & 0x00FF00FF)·256 still fits, so red and blue (and alpha and green) go together.
-inline std::uint32_t mix(std::uint32_t a, std::uint32_t b, std::uint32_t t)
-{
-    const std::uint32_t s = 256 - t;
-    const std::uint32_t rb = (((a & 0x00FF00FFu) * s + (b & 0x00FF00FFu) * t + 0x00800080u) >> 8) & 0x00FF00FFu;
-    const std::uint32_t ag = (((a >> 8) & 0x00FF00FFu) * s + ((b >> 8) & 0x00FF00FFu) * t + 0x00800080u) & 0xFF00FF00u;
-    return rb | ag;
-}
+// a + (b - a)·t/256 on all four channels, rounded.
+inline std::uint32_t mix(std::uint32_t a, std::uint32_t b, std::uint32_t t) { return mixPixels(a, b, t, pixelLanesHalf); }
 
 inline std::uint32_t bilinear(std::uint32_t tl, std::uint32_t tr, std::uint32_t bl, std::uint32_t br,
                               std::uint32_t fx, std::uint32_t fy)

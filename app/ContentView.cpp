@@ -7,6 +7,7 @@
 #include "app/Toolbar.h"
 #include "ui/Theme.h"
 
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -19,6 +20,15 @@ QWidget* filled(QWidget* w, const QColor& color)
     p.setColor(QPalette::Window, color);
     w->setPalette(p);
     return w;
+}
+
+// A modal folder chooser that opens at the current folder and lets the user make a new one.
+std::optional<QString> chooseFolderWithDialog(QWidget* parent, const QString& current)
+{
+    const QString folder = QFileDialog::getExistingDirectory(parent, QStringLiteral("Choose Output Folder"), current,
+                                                             QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) return std::nullopt;
+    return folder;
 }
 
 }  // namespace
@@ -58,6 +68,8 @@ ContentView::ContentView(std::unique_ptr<AppModel> model, QWidget* parent) : QWi
     model_->releaseKeyboardFocus = [this] {
         if (QWidget* capture = monitor_->captureView()) capture->setFocus(Qt::OtherFocusReason);
     };
+    if (!model_->chooseFolder)
+        model_->chooseFolder = [this](const QString& current) { return chooseFolderWithDialog(this, current); };
     connect(toolbar_->pairButton(), &QPushButton::clicked, this, &ContentView::togglePairing);
     connect(model_.get(), &AppModel::changed, this, &ContentView::onModelChanged);
     syncLeftPane(false);
@@ -67,6 +79,7 @@ ContentView::~ContentView()
 {
     // The panes and the monitor go before the model they hold.
     model_->releaseKeyboardFocus = nullptr;
+    model_->chooseFolder = nullptr;
     disconnect(model_.get(), nullptr, this, nullptr);
     while (!children().isEmpty()) delete children().last();
 }

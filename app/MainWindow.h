@@ -22,7 +22,6 @@ public:
     ContentView* content() const { return content_; }
     AppModel& model() const { return content_->model(); }
     QAction* deleteAction() const { return delete_; }
-    QAction* quitAction() const { return quit_; }
 
 protected:
     void showEvent(QShowEvent* event) override;

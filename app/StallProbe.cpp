@@ -12,7 +12,6 @@ StallProbe::StallProbe(QObject* parent) : QObject(parent)
             worstAt_ = now;
         }
         last_ = now;
-        ++ticks_;
     });
     clock_.start();
     timer_.start(periodMs);

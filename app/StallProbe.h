@@ -21,7 +21,6 @@ public:
     qint64 elapsedMs() const { return clock_.elapsed(); }
     // Seconds from the start until now, or until the probe was stopped.
     double elapsedSeconds() const { return double(timer_.isActive() ? clock_.nsecsElapsed() : stoppedAt_) / 1e9; }
-    qint64 ticks() const { return ticks_; }
     // When the worst stall ended, in seconds from the start.
     double worstAtSeconds() const { return double(worstAt_) / 1e9; }
 
@@ -32,5 +31,4 @@ private:
     qint64 worst_ = 0;
     qint64 worstAt_ = 0;
     qint64 stoppedAt_ = 0;
-    qint64 ticks_ = 0;
 };

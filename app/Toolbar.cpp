@@ -5,7 +5,7 @@
 #include "app/PairButton.h"
 #include "app/ScannerChip.h"
 #include "app/Spinner.h"
-#include "app/StatusLine.h"
+#include "ui/ElidedLabel.h"
 #include "ui/Theme.h"
 
 #include <QHBoxLayout>
@@ -50,7 +50,14 @@ Toolbar::Toolbar(AppModel& model, QWidget* parent) : QWidget(parent), model_(mod
     autoDetect_ = button(QStringLiteral("Auto-detect"), Icons::autoDetect, this);
     pair_ = new PairButton(model_, this);
     spinner_ = new Spinner(this);
-    status_ = new StatusLine(this);
+    // The status: shortened in the middle, the whole text as help; room for a few characters
+    // either side of the ellipsis at the least.
+    status_ = new ElidedLabel(Qt::ElideMiddle, this);
+    status_->setFont(monoFont(12));
+    status_->setColor(Theme::secondary());
+    status_->setAlignment(Qt::AlignRight);
+    status_->setWholeTextAsToolTip(true);
+    status_->setMinimumWidth(status_->fontMetrics().horizontalAdvance(QStringLiteral("Status…")));
 
     auto* group = new QHBoxLayout;
     group->setSpacing(7);

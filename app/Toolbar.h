@@ -11,7 +11,7 @@ class PairButton;
 class QPushButton;
 class ScannerChip;
 class Spinner;
-class StatusLine;
+class ElidedLabel;
 
 class Toolbar : public QWidget {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
     QPushButton* autoDetectButton() const { return autoDetect_; }
     PairButton* pairButton() const { return pair_; }
     Spinner* spinner() const { return spinner_; }
-    StatusLine* statusLine() const { return status_; }
+    ElidedLabel* statusLine() const { return status_; }
 
 private:
     void refresh();
@@ -35,5 +35,5 @@ private:
     QPushButton* autoDetect_;
     PairButton* pair_;
     Spinner* spinner_;
-    StatusLine* status_;
+    ElidedLabel* status_;
 };

@@ -1,6 +1,7 @@
 // plannedStems() as the window asks for it on every redraw: 40 regions on the bed (fronts and
 // automatic backs), 1,000 remembered fronts, 20,000 files in the output folder.
 
+#include "support/BenchMain.h"
 #include "support/BusyProject.h"
 
 #include <QCoreApplication>
@@ -41,11 +42,4 @@ BENCHMARK(BM_PlannedStemsRightAfterAWrite)->Unit(benchmark::kMillisecond)->Repet
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QCoreApplication>(argc, argv); }

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QCoroTask>
 
+#include "support/BenchMain.h"
 #include "support/ReadyTask.h"
 #include "tests/support/IdleDevice.h"
 
@@ -82,11 +83,4 @@ void lastBandToOnImage(benchmark::State& state)
 
 BENCHMARK(lastBandToOnImage)->UseManualTime()->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QCoreApplication>(argc, argv); }

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "support/BenchMain.h"
 #include "support/ReadyTask.h"
 
 #include <benchmark/benchmark.h>
@@ -115,9 +116,5 @@ BENCHMARK(scanimageToPng)->UseManualTime()->Unit(benchmark::kMillisecond)->Itera
 int main(int argc, char** argv)
 {
     qputenv("SANE_CONFIG_DIR", configDir().toUtf8());
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -3,6 +3,8 @@
 // scanner search still running. Uses the display it is given (run it under xvfb-run), else
 // Qt's offscreen platform.
 
+#include "support/BenchMain.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -55,11 +57,4 @@ BENCHMARK(BM_StartToFirstPaint)->UseManualTime()->Iterations(15)->Unit(benchmark
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QCoreApplication>(argc, argv); }

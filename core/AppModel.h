@@ -230,8 +230,8 @@ public:
     // ---- files --------------------------------------------------------------------------
     // Asks for another output folder (a folder chooser) and switches to it.
     void chooseOutput();
-    // The folder chooser: the chosen folder, or nothing when cancelled. A modal dialog
-    // unless replaced (tests and tools replace it).
+    // The folder chooser: the chosen folder, or nothing when cancelled. The window sets a
+    // modal dialog; without one, choosing does nothing.
     std::function<std::optional<QString>(const QString& current)> chooseFolder;
     // The newest saved fronts whose files still exist, leaving out `excluding` (by stem).
     std::vector<QString> recentHistory(const std::vector<QString>& excluding, int limit = 24) const;

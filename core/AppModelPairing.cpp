@@ -19,14 +19,6 @@ struct CandidatePair {
     double distance;
 };
 
-std::optional<std::int64_t> latestSession(const std::vector<ScanRecord>& history)
-{
-    if (history.empty()) return std::nullopt;
-    std::int64_t latest = history.front().session;
-    for (const ScanRecord& r : history) latest = std::max(latest, r.session);
-    return latest;
-}
-
 }  // namespace
 
 AppModel::StemMap AppModel::backBases(const StemMap& activeFrontStems) const

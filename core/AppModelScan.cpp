@@ -7,7 +7,6 @@
 
 #include <QCoroFuture>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
 #include <QSet>
@@ -113,8 +112,7 @@ QCoro::Task<> AppModel::scanSelected()
     const double scale = dpi;
     const QString base = sanitize(baseName_);
     const StemMap plan = plannedStems();
-    std::int64_t session = 1;
-    for (const ScanRecord& r : history_) session = std::max(session, r.session + 1);
+    const std::int64_t session = nextSession(history_);
 
     // Every region gets its stem before any file is written. A region dropped from the bed
     // during the scan has no planned stem; it is numbered after the plan, and no two regions
@@ -213,22 +211,10 @@ QCoro::Task<> AppModel::scanSelected()
     finish(done);
 }
 
-namespace {
-
-// A modal folder chooser that opens at the current folder and lets the user make a new one.
-std::optional<QString> chooseFolderWithDialog(const QString& current)
-{
-    const QString folder = QFileDialog::getExistingDirectory(nullptr, QStringLiteral("Choose Output Folder"), current,
-                                                             QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty()) return std::nullopt;
-    return folder;
-}
-
-}  // namespace
-
 void AppModel::chooseOutput()
 {
-    const auto chosen = chooseFolder ? chooseFolder(outputDir_) : chooseFolderWithDialog(outputDir_);
+    if (!chooseFolder) return;
+    const auto chosen = chooseFolder(outputDir_);
     if (!chosen || chosen->isEmpty()) return;
     switchOutputDir(*chosen);
 }

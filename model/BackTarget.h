@@ -18,10 +18,6 @@ struct BackTarget {
     static BackTarget region(const QUuid& id) { return {Kind::Region, id, {}}; }
     static BackTarget history(const QString& base) { return {Kind::History, {}, base}; }
 
-    bool isAuto() const { return kind == Kind::Auto; }
-    bool isRegion() const { return kind == Kind::Region; }
-    bool isHistory() const { return kind == Kind::History; }
-
     friend bool operator==(const BackTarget& a, const BackTarget& b) {
         if (a.kind != b.kind) return false;
         switch (a.kind) {

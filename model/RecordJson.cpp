@@ -10,14 +10,12 @@
 
 namespace {
 
-// Thrown inside this file only; the public functions turn it into a Decoded error.
-struct JsonError {
-    QString message;
-};
+// Thrown inside this file only; the public functions turn it into an empty result.
+struct JsonError {};
 
 struct NotFinite {};
 
-[[noreturn]] void fail(const QString& message) { throw JsonError{message}; }
+[[noreturn]] void fail() { throw JsonError{}; }
 
 QJsonValue number(double v)
 {
@@ -30,96 +28,96 @@ QJsonArray pair(double a, double b) { return QJsonArray{number(a), number(b)}; }
 QJsonValue required(const QJsonObject& object, const char* key)
 {
     const auto it = object.find(QLatin1String(key));
-    if (it == object.end()) fail(QString("No value associated with key \"%1\".").arg(key));
+    if (it == object.end()) fail();
     return it.value();
 }
 
-QJsonObject asObject(const QJsonValue& v, const char* what)
+QJsonObject asObject(const QJsonValue& v)
 {
-    if (!v.isObject()) fail(QString("Expected %1 to be an object.").arg(what));
+    if (!v.isObject()) fail();
     return v.toObject();
 }
 
-double asNumber(const QJsonValue& v, const char* what)
+double asNumber(const QJsonValue& v)
 {
-    if (!v.isDouble() || !std::isfinite(v.toDouble())) fail(QString("Expected %1 to be a finite number.").arg(what));
+    if (!v.isDouble() || !std::isfinite(v.toDouble())) fail();
     return v.toDouble();
 }
 
-std::int64_t asInteger(const QJsonValue& v, const char* what)
+std::int64_t asInteger(const QJsonValue& v)
 {
-    const double d = asNumber(v, what);
+    const double d = asNumber(v);
     // The range check keeps the conversion below defined.
-    if (d != std::floor(d) || d < -9.2e18 || d > 9.2e18) fail(QString("Expected %1 to be an integer.").arg(what));
+    if (d != std::floor(d) || d < -9.2e18 || d > 9.2e18) fail();
     const qint64 exact = v.toInteger(std::numeric_limits<qint64>::min());
     return exact != std::numeric_limits<qint64>::min() ? exact : static_cast<std::int64_t>(d);
 }
 
-QString asString(const QJsonValue& v, const char* what)
+QString asString(const QJsonValue& v)
 {
-    if (!v.isString()) fail(QString("Expected %1 to be a string.").arg(what));
+    if (!v.isString()) fail();
     return v.toString();
 }
 
-std::pair<double, double> asPair(const QJsonValue& v, const char* what)
+std::pair<double, double> asPair(const QJsonValue& v)
 {
-    if (!v.isArray() || v.toArray().size() != 2) fail(QString("Expected %1 to be an array of two numbers.").arg(what));
+    if (!v.isArray() || v.toArray().size() != 2) fail();
     const QJsonArray a = v.toArray();
-    return {asNumber(a[0], what), asNumber(a[1], what)};
+    return {asNumber(a[0]), asNumber(a[1])};
 }
 
-QUuid asUuid(const QJsonValue& v, const char* what)
+QUuid asUuid(const QJsonValue& v)
 {
-    const auto id = uuidFromText(asString(v, what));
-    if (!id) fail(QString("Attempted to decode UUID from invalid UUID string (%1).").arg(what));
+    const auto id = uuidFromText(asString(v));
+    if (!id) fail();
     return *id;
 }
 
 BackTarget readBackTarget(const QJsonValue& json)
 {
-    const QJsonObject object = asObject(json, "back");
-    if (object.size() != 1) fail("Invalid number of keys found, expected one.");
+    const QJsonObject object = asObject(json);
+    if (object.size() != 1) fail();
     const QString key = object.begin().key();
     const QJsonValue value = object.begin().value();
     if (key == "auto") {
-        asObject(value, "auto");
+        asObject(value);
         return BackTarget::automatic();
     }
-    if (key == "region") return BackTarget::region(asUuid(required(asObject(value, "region"), "_0"), "region"));
-    if (key == "history") return BackTarget::history(asString(required(asObject(value, "history"), "_0"), "history"));
-    fail(QString("Unknown back target \"%1\".").arg(key));
+    if (key == "region") return BackTarget::region(asUuid(required(asObject(value), "_0")));
+    if (key == "history") return BackTarget::history(asString(required(asObject(value), "_0")));
+    fail();
 }
 
 ScanRegion readRegion(const QJsonValue& json)
 {
-    const QJsonObject o = asObject(json, "region");
+    const QJsonObject o = asObject(json);
     ScanRegion r;
-    r.id = asUuid(required(o, "id"), "id");
-    r.name = asString(required(o, "name"), "name");
-    const auto [cx, cy] = asPair(required(o, "center"), "center");
-    const auto [w, h] = asPair(required(o, "size"), "size");
+    r.id = asUuid(required(o, "id"));
+    r.name = asString(required(o, "name"));
+    const auto [cx, cy] = asPair(required(o, "center"));
+    const auto [w, h] = asPair(required(o, "size"));
     r.center = QPointF(cx, cy);
     r.size = QSizeF(w, h);
-    r.angle = asNumber(required(o, "angle"), "angle");
+    r.angle = asNumber(required(o, "angle"));
     // A key present with null counts as absent, as an optional does when decoded.
     if (const QJsonValue back = o.value("back"); !back.isUndefined() && !back.isNull()) r.back = readBackTarget(back);
-    if (const QJsonValue fb = o.value("frontBase"); !fb.isUndefined() && !fb.isNull()) r.frontBase = asString(fb, "frontBase");
+    if (const QJsonValue fb = o.value("frontBase"); !fb.isUndefined() && !fb.isNull()) r.frontBase = asString(fb);
     return r;
 }
 
 ScanRecord readRecord(const QJsonValue& json)
 {
-    const QJsonObject o = asObject(json, "record");
+    const QJsonObject o = asObject(json);
     ScanRecord r;
-    r.id = asUuid(required(o, "id"), "id");
-    r.base = asString(required(o, "base"), "base");
-    const auto [cx, cy] = asPair(required(o, "center"), "center");
-    const auto [w, h] = asPair(required(o, "size"), "size");
+    r.id = asUuid(required(o, "id"));
+    r.base = asString(required(o, "base"));
+    const auto [cx, cy] = asPair(required(o, "center"));
+    const auto [w, h] = asPair(required(o, "size"));
     r.center = QPointF(cx, cy);
     r.size = QSizeF(w, h);
-    r.angle = asNumber(required(o, "angle"), "angle");
-    r.date = asNumber(required(o, "date"), "date");
-    r.session = asInteger(required(o, "session"), "session");
+    r.angle = asNumber(required(o, "angle"));
+    r.date = asNumber(required(o, "date"));
+    r.session = asInteger(required(o, "session"));
     return r;
 }
 
@@ -171,12 +169,12 @@ std::optional<QJsonValue> encodeWith(const T& value, QJsonValue (*write)(const T
 }
 
 template <class T>
-Decoded<T> decodeWith(const QJsonValue& json, T (*read)(const QJsonValue&))
+std::optional<T> decodeWith(const QJsonValue& json, T (*read)(const QJsonValue&))
 {
     try {
-        return {read(json), {}};
-    } catch (const JsonError& e) {
-        return {std::nullopt, e.message};
+        return read(json);
+    } catch (const JsonError&) {
+        return std::nullopt;
     }
 }
 
@@ -194,20 +192,19 @@ std::optional<QByteArray> encodeList(const std::vector<T>& items, QJsonValue (*w
 }
 
 template <class T>
-Decoded<std::vector<T>> decodeList(const QByteArray& bytes, T (*read)(const QJsonValue&))
+std::optional<std::vector<T>> decodeList(const QByteArray& bytes, T (*read)(const QJsonValue&))
 {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError) return {std::nullopt, parseError.errorString()};
-    if (!doc.isArray()) return {std::nullopt, "Expected an array."};
+    if (parseError.error != QJsonParseError::NoError || !doc.isArray()) return std::nullopt;
     try {
         std::vector<T> out;
         const QJsonArray array = doc.array();
         out.reserve(array.size());
         for (const QJsonValue& v : array) out.push_back(read(v));
-        return {std::move(out), {}};
-    } catch (const JsonError& e) {
-        return {std::nullopt, e.message};
+        return out;
+    } catch (const JsonError&) {
+        return std::nullopt;
     }
 }
 
@@ -228,11 +225,11 @@ std::optional<QJsonValue> encodeBackTarget(const BackTarget& target) { return en
 std::optional<QJsonValue> encodeRegion(const ScanRegion& region) { return encodeWith(region, &writeRegion); }
 std::optional<QJsonValue> encodeRecord(const ScanRecord& record) { return encodeWith(record, &writeRecord); }
 
-Decoded<BackTarget> decodeBackTarget(const QJsonValue& json) { return decodeWith(json, &readBackTarget); }
-Decoded<ScanRegion> decodeRegion(const QJsonValue& json) { return decodeWith(json, &readRegion); }
-Decoded<ScanRecord> decodeRecord(const QJsonValue& json) { return decodeWith(json, &readRecord); }
+std::optional<BackTarget> decodeBackTarget(const QJsonValue& json) { return decodeWith(json, &readBackTarget); }
+std::optional<ScanRegion> decodeRegion(const QJsonValue& json) { return decodeWith(json, &readRegion); }
+std::optional<ScanRecord> decodeRecord(const QJsonValue& json) { return decodeWith(json, &readRecord); }
 
 std::optional<QByteArray> encodeRegions(const std::vector<ScanRegion>& regions) { return encodeList(regions, &writeRegion); }
 std::optional<QByteArray> encodeRecords(const std::vector<ScanRecord>& records) { return encodeList(records, &writeRecord); }
-Decoded<std::vector<ScanRegion>> decodeRegions(const QByteArray& bytes) { return decodeList(bytes, &readRegion); }
-Decoded<std::vector<ScanRecord>> decodeRecords(const QByteArray& bytes) { return decodeList(bytes, &readRecord); }
+std::optional<std::vector<ScanRegion>> decodeRegions(const QByteArray& bytes) { return decodeList(bytes, &readRegion); }
+std::optional<std::vector<ScanRecord>> decodeRecords(const QByteArray& bytes) { return decodeList(bytes, &readRecord); }

@@ -20,29 +20,20 @@
 #include <optional>
 #include <vector>
 
-// The outcome of a read: a value, or the reason it failed.
-template <class T>
-struct Decoded {
-    std::optional<T> value;
-    QString error;
-
-    explicit operator bool() const { return value.has_value(); }
-};
-
 QString uuidText(const QUuid& id);
 std::optional<QUuid> uuidFromText(const QString& text);
 
-// Encoding fails (nullopt) only when a number is not finite.
+// Encoding fails (nullopt) only when a number is not finite; decoding fails on anything malformed.
 std::optional<QJsonValue> encodeBackTarget(const BackTarget& target);
 std::optional<QJsonValue> encodeRegion(const ScanRegion& region);
 std::optional<QJsonValue> encodeRecord(const ScanRecord& record);
 
-Decoded<BackTarget> decodeBackTarget(const QJsonValue& json);
-Decoded<ScanRegion> decodeRegion(const QJsonValue& json);
-Decoded<ScanRecord> decodeRecord(const QJsonValue& json);
+std::optional<BackTarget> decodeBackTarget(const QJsonValue& json);
+std::optional<ScanRegion> decodeRegion(const QJsonValue& json);
+std::optional<ScanRecord> decodeRecord(const QJsonValue& json);
 
 // Whole files: a JSON array, pretty-printed with sorted keys.
 std::optional<QByteArray> encodeRegions(const std::vector<ScanRegion>& regions);
 std::optional<QByteArray> encodeRecords(const std::vector<ScanRecord>& records);
-Decoded<std::vector<ScanRegion>> decodeRegions(const QByteArray& bytes);
-Decoded<std::vector<ScanRecord>> decodeRecords(const QByteArray& bytes);
+std::optional<std::vector<ScanRegion>> decodeRegions(const QByteArray& bytes);
+std::optional<std::vector<ScanRecord>> decodeRecords(const QByteArray& bytes);

@@ -6,6 +6,8 @@
 #include <QUuid>
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 // Seconds (with fraction) since 2001-01-01 00:00:00 UTC, the form timestamps take in files.
 using Timestamp = double;
@@ -25,3 +27,8 @@ struct ScanRecord {
 
     friend bool operator==(const ScanRecord&, const ScanRecord&) = default;
 };
+
+// The highest session in `history`; none when it is empty.
+std::optional<std::int64_t> latestSession(const std::vector<ScanRecord>& history);
+// The session a new scan is saved in: one after the latest, and at least 1.
+std::int64_t nextSession(const std::vector<ScanRecord>& history);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
-#include <utility>
 #include <vector>
 
 // A stable insertion sort. Unlike std::sort and std::stable_sort it stays well defined when
@@ -15,9 +15,7 @@ void stableInsertionSort(std::vector<T>& items, Before before)
     for (std::size_t i = 1; i < items.size(); ++i) {
         std::size_t j = i;
         while (j > 0 && before(items[i], items[j - 1])) --j;
-        if (j == i) continue;
-        T moving = std::move(items[i]);
-        for (std::size_t k = i; k > j; --k) items[k] = std::move(items[k - 1]);
-        items[j] = std::move(moving);
+        const auto at = [&](std::size_t n) { return items.begin() + static_cast<std::ptrdiff_t>(n); };
+        if (j != i) std::rotate(at(j), at(i), at(i + 1));
     }
 }

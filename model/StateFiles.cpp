@@ -73,26 +73,26 @@ std::optional<std::vector<ScanRecord>> readHistory(const QString& folder)
 {
     const auto bytes = readWhole(folder, historyName);
     if (!bytes) return std::nullopt;
-    return decodeRecords(*bytes).value;
+    return decodeRecords(*bytes);
 }
 
 bool writeHistory(const QString& folder, const std::vector<ScanRecord>& history)
 {
     return writeList(folder, historyName, encodeRecords(history),
-                     [](const QByteArray& b) { return bool(decodeRecords(b)); });
+                     [](const QByteArray& b) { return decodeRecords(b).has_value(); });
 }
 
 std::optional<std::vector<ScanRegion>> readSession(const QString& folder)
 {
     const auto bytes = readWhole(folder, sessionName);
     if (!bytes) return std::nullopt;
-    return decodeRegions(*bytes).value;
+    return decodeRegions(*bytes);
 }
 
 bool writeSession(const QString& folder, const std::vector<ScanRegion>& regions)
 {
     return writeList(folder, sessionName, encodeRegions(regions),
-                     [](const QByteArray& b) { return bool(decodeRegions(b)); });
+                     [](const QByteArray& b) { return decodeRegions(b).has_value(); });
 }
 
 QImage readPrevImage(const QString& folder)

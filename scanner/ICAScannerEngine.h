@@ -55,7 +55,6 @@ public:
     // ---- for tests and diagnostics -------------------------------------------------------
     SessionState sessionState() const { return sessionState_; }
     bool isScanning() const { return previewCont_.has_value() || scanCont_.has_value(); }
-    int overviewTargetDPI() const { return overviewTargetDPI_; }
 
     // The unit's resolution nearest `dpi`; a tie goes to the lower one. `dpi` itself when the
     // unit lists none or lists it.

@@ -66,7 +66,6 @@ QCoro::Task<QImage> ICAScannerEngine::memoryBasedOverview(std::function<void(con
     scanner_->maxMemoryBandSize = overviewBandSize;
     scanner_->downloadsDirectory = ScratchFolder::path();
     scanner_->documentName = overviewName;
-    scanner_->documentType = pngDocumentType;
 
     Waiter<QImage> waiter;
     previewCont_ = waiter;
@@ -119,7 +118,6 @@ QCoro::Task<QString> ICAScannerEngine::scanToFile(QRectF area, int resolution, i
     scanner_->transferMode = TransferMode::file;
     scanner_->downloadsDirectory = folder;
     scanner_->documentName = name;
-    scanner_->documentType = pngDocumentType;
 
     Waiter<QString> waiter;
     scanCont_ = waiter;

@@ -35,8 +35,6 @@ public:
         finish();
     }
 
-    bool isDone() const { return state_->done; }
-
     bool await_ready() const noexcept { return state_->done; }
     void await_suspend(std::coroutine_handle<> handle) noexcept { state_->handle = handle; }
     T await_resume()

@@ -15,6 +15,7 @@
 #include "core/AppModel.h"
 #include "platform/files/ScratchFolder.h"
 #include "platform/sane/SaneBackend.h"
+#include "tools/ToolArguments.h"
 
 #include <QCoroTask>
 #include <QElapsedTimer>
@@ -46,50 +47,67 @@ int usage(const QString& problem)
     return 2;
 }
 
-std::optional<Arguments> parse(const QStringList& args, int& status)
+// The arguments, or nothing after a usage message (`status` 2) or --help/--version (`status` 0).
+std::optional<Arguments> parse(int& status)
 {
-    Arguments a;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("A headless scanning station: previews, auto-detects, scans and "
+                                                    "saves, printing each status line."));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("The output folder (required)."),
+                                 QStringLiteral("DIR"));
+    const QCommandLineOption scanner(QStringLiteral("scanner"), QStringLiteral("The scanner to use."), QStringLiteral("ID"));
+    const QCommandLineOption dpi(QStringLiteral("dpi"), QStringLiteral("The scan resolution."), QStringLiteral("N"));
+    const QCommandLineOption color(QStringLiteral("color"), QStringLiteral("color, gray or blackWhite."),
+                                   QStringLiteral("MODE"));
+    const QCommandLineOption base(QStringLiteral("base"), QStringLiteral("The base of the fronts' names."),
+                                  QStringLiteral("NAME"));
+    const QCommandLineOption suffix(QStringLiteral("suffix"), QStringLiteral("The suffix of the backs' names."),
+                                    QStringLiteral("S"));
+    const QCommandLineOption backs(QStringLiteral("backs"),
+                                   QStringLiteral("Detect on the back side: notes are boxed and paired by position."));
+    const QCommandLineOption wholeBacks(QStringLiteral("whole-backs"),
+                                        QStringLiteral("Detect the prints and make each a back that pairs by position."));
+    parser.addOptions({out, scanner, dpi, color, base, suffix, backs, wholeBacks});
+
     status = 2;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        const auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= args.size()) return std::nullopt;
-            return args[++i];
-        };
-        std::optional<QString> v;
-        if (arg == "--backs") a.backs = true;
-        else if (arg == "--whole-backs") a.wholeBacks = true;
-        else if (arg == "--out" || arg == "--scanner" || arg == "--dpi" || arg == "--color" || arg == "--base" ||
-                 arg == "--suffix") {
-            v = value();
-            if (!v) {
-                usage(arg + " needs a value");
-                return std::nullopt;
-            }
-            if (arg == "--out") a.out = *v;
-            else if (arg == "--scanner") a.scanner = *v;
-            else if (arg == "--base") a.base = *v;
-            else if (arg == "--suffix") a.suffix = *v;
-            else if (arg == "--dpi") {
-                bool ok = false;
-                const int dpi = v->toInt(&ok);
-                if (!ok || dpi <= 0) {
-                    usage("bad resolution " + *v);
-                    return std::nullopt;
-                }
-                a.dpi = dpi;
-            } else {
-                const auto mode = colorModeFromText(*v);
-                if (!mode) {
-                    usage("bad colour mode " + *v);
-                    return std::nullopt;
-                }
-                a.color = *mode;
-            }
-        } else {
-            usage("unknown argument " + arg);
+    const ToolArguments::Parsed parsed = ToolArguments::parse(parser);
+    switch (parsed.outcome) {
+    case ToolArguments::Outcome::ok: break;
+    case ToolArguments::Outcome::answered: status = 0; return std::nullopt;
+    case ToolArguments::Outcome::missingValue: usage(parsed.argument + " needs a value"); return std::nullopt;
+    case ToolArguments::Outcome::unknownOption: usage("unknown argument " + parsed.argument); return std::nullopt;
+    case ToolArguments::Outcome::malformed: usage(parsed.argument); return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        usage("unknown argument " + parser.positionalArguments().first());
+        return std::nullopt;
+    }
+
+    Arguments a;
+    a.out = parser.value(out);
+    if (parser.isSet(scanner)) a.scanner = parser.value(scanner);
+    if (parser.isSet(base)) a.base = parser.value(base);
+    if (parser.isSet(suffix)) a.suffix = parser.value(suffix);
+    a.backs = parser.isSet(backs);
+    a.wholeBacks = parser.isSet(wholeBacks);
+    if (parser.isSet(dpi)) {
+        const QString v = parser.value(dpi);
+        bool ok = false;
+        const int n = v.toInt(&ok);
+        if (!ok || n <= 0) {
+            usage("bad resolution " + v);
             return std::nullopt;
         }
+        a.dpi = n;
+    }
+    if (parser.isSet(color)) {
+        const QString v = parser.value(color);
+        const auto mode = colorModeFromText(v);
+        if (!mode) {
+            usage("bad colour mode " + v);
+            return std::nullopt;
+        }
+        a.color = *mode;
     }
     if (a.out.isEmpty()) {
         usage("--out is required");
@@ -192,7 +210,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     int status = 0;
-    const auto arguments = parse(QCoreApplication::arguments().mid(1), status);
+    const auto arguments = parse(status);
     if (!arguments) return status;
     return SaneBackend::endProcess(run(*arguments));
 }

@@ -2,9 +2,9 @@
 // With --backs it looks for handwriting instead: regions named "Note", or "Photo" where an
 // image carries no writing.
 //
-//   bivara-detect [--bed W×H] [--backs] [--as-specified] [--debug DIR] IMAGE...
+//   bivara-detect [--bed W×H] [--backs] [--core] [--debug DIR] IMAGE...
 //
-// --as-specified runs the core flood-and-fit pipeline alone, without the stages that snap
+// --core runs the flood-and-fit core alone, without the stages that snap
 // edges, recover white borders and split touching prints, so the two can be compared.
 //
 // Standard output: one JSON array, one object per image in the order given:
@@ -15,6 +15,7 @@
 
 #include "analysis/AutoDetect.h"
 #include "analysis/BackTextDetect.h"
+#include "tools/ToolArguments.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,7 +42,7 @@ void say(const QString& text) { std::fprintf(stderr, "bivara-detect: %s\n", qPri
 int usage(const QString& problem)
 {
     say(problem);
-    std::fprintf(stderr, "usage: bivara-detect [--bed W×H] [--backs] [--as-specified] [--debug DIR] IMAGE...\n");
+    std::fprintf(stderr, "usage: bivara-detect [--bed W×H] [--backs] [--core] [--debug DIR] IMAGE...\n");
     return 2;
 }
 
@@ -97,39 +98,40 @@ private:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Runs photo detection on overview images and prints the regions as JSON."));
+    const QCommandLineOption bedOption(QStringLiteral("bed"), QStringLiteral("The bed's size in inches, such as 8.5×11.7."),
+                                       QStringLiteral("W×H"));
+    const QCommandLineOption backsOption(QStringLiteral("backs"), QStringLiteral("Look for handwriting on backs instead."));
+    const QCommandLineOption coreOption(
+        QStringLiteral("core"), QStringLiteral("Run the flood-and-fit core alone, without the refining stages."));
+    const QCommandLineOption debugOption(QStringLiteral("debug"), QStringLiteral("Write the detector's masks here."),
+                                         QStringLiteral("DIR"));
+    parser.addOptions({bedOption, backsOption, coreOption, debugOption});
+    parser.addPositionalArgument(QStringLiteral("IMAGE"), QStringLiteral("Overview images."), QStringLiteral("IMAGE..."));
+    const ToolArguments::Parsed parsed = ToolArguments::parse(parser);
+    switch (parsed.outcome) {
+    case ToolArguments::Outcome::ok: break;
+    case ToolArguments::Outcome::answered: return 0;
+    case ToolArguments::Outcome::missingValue:
+        return usage(parsed.argument == QLatin1String("--debug") ? QStringLiteral("--debug needs a folder")
+                                                                  : QStringLiteral("--bed needs a size such as 8.5×11.7"));
+    case ToolArguments::Outcome::unknownOption: return usage(QStringLiteral("unknown option %1").arg(parsed.argument));
+    case ToolArguments::Outcome::malformed: return usage(parsed.argument);
+    }
 
     QSizeF bed = defaultBed;
-    bool backs = false;
-    bool asSpecified = false;
-    std::optional<QString> debugDir;
-    QStringList images;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--bed") || a.startsWith(QLatin1String("--bed="))) {
-            QString value;
-            if (a.startsWith(QLatin1String("--bed="))) value = a.mid(6);
-            else if (i + 1 < args.size()) value = args[++i];
-            else return usage(QStringLiteral("--bed needs a size such as 8.5×11.7"));
-            const std::optional<QSizeF> parsed = parseBed(value);
-            if (!parsed) return usage(QStringLiteral("bad bed size \"%1\"").arg(value));
-            bed = *parsed;
-        } else if (a == QLatin1String("--backs")) {
-            backs = true;
-        } else if (a == QLatin1String("--as-specified")) {
-            asSpecified = true;
-        } else if (a == QLatin1String("--debug")) {
-            if (i + 1 >= args.size()) return usage(QStringLiteral("--debug needs a folder"));
-            debugDir = args[++i];
-        } else if (a == QLatin1String("--")) {
-            images += args.mid(i + 1);
-            break;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usage(QStringLiteral("unknown option %1").arg(a));
-        } else {
-            images += a;
-        }
+    if (parser.isSet(bedOption)) {
+        const QString value = parser.value(bedOption);
+        const std::optional<QSizeF> parsedBed = parseBed(value);
+        if (!parsedBed) return usage(QStringLiteral("bad bed size \"%1\"").arg(value));
+        bed = *parsedBed;
     }
+    const bool backs = parser.isSet(backsOption);
+    const bool core = parser.isSet(coreOption);
+    std::optional<QString> debugDir;
+    if (parser.isSet(debugOption)) debugDir = parser.value(debugOption);
+    const QStringList images = parser.positionalArguments();
     if (images.isEmpty()) return usage(QStringLiteral("no image given"));
 
     std::optional<MaskWriter> writer;
@@ -161,7 +163,7 @@ int main(int argc, char** argv)
         timer.start();
         const std::vector<ScanRegion> regions =
             backs ? AutoDetect::detectBackText(image, bed)
-            : asSpecified ? AutoDetect::detectCore(image, bed)
+            : core        ? AutoDetect::detectCore(image, bed)
                           : AutoDetect::detect(image, bed);
         const double ms = double(timer.nsecsElapsed()) / 1e6;
 

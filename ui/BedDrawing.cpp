@@ -198,7 +198,6 @@ void drawRegion(QPainter& p, const Polygon& corners, const RegionLook& look)
         drawBrackets(p, corners, look.color);
     }
     if (look.back) drawFoldedCorner(p, corners, look.color);
-    if (look.linkTarget) drawTargetHighlight(p, corners, look.color, 0.30, 2.4, 4.8);
     drawLabel(p, corners[0], look.label, look.back, look.color);
 }
 

@@ -24,7 +24,6 @@ struct RegionLook {
     QColor color;
     bool back = false;
     bool selected = false;
-    bool linkTarget = false;
     QString label;
 };
 

@@ -93,13 +93,6 @@ void BedView::setPairColors(const QHash<QUuid, QColor>& colors, const QColor& un
     update();
 }
 
-void BedView::setLinkTargetID(const std::optional<QUuid>& id)
-{
-    if (linkTargetID_ == id) return;
-    linkTargetID_ = id;
-    update();
-}
-
 // ---- mapping and zoom --------------------------------------------------------------------
 
 QSizeF BedView::bedSize() const { return model_.info() ? model_.info()->bedSizeInches : QSizeF(); }
@@ -448,7 +441,6 @@ BedDrawing::Frame BedView::frame()
         look.color = colorOf(r);
         look.back = r.isBack();
         look.selected = selected && selected->id == r.id;
-        look.linkTarget = linkTargetID_ == r.id;
         look.label = plan_.value(r.id, r.name);
         f.regions.push_back({map.cornersInView(r), std::move(look)});
     }

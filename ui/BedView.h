@@ -34,8 +34,6 @@ public:
     void setFrameReceiver(QWidget* receiver);
     // Pair colours by region id; a region without one is drawn in `unpaired`.
     void setPairColors(const QHash<QUuid, QColor>& colors, const QColor& unpaired);
-    // A region to highlight as the target of a link.
-    void setLinkTargetID(const std::optional<QUuid>& id);
 
     const Bed::Zoom& zoom() const { return zoom_; }
     Bed::Mapping mapping() const;
@@ -93,7 +91,6 @@ private:
     QPointer<QWidget> receiver_;
     QHash<QUuid, QColor> pairColors_;
     QColor unpaired_ = QColor::fromRgbF(0.55f, 0.55f, 0.55f);
-    std::optional<QUuid> linkTargetID_;
 
     // The gesture: a press, and once it moves, what it grabbed.
     std::optional<QPointF> pressPt_;

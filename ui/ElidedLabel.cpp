@@ -17,6 +17,7 @@ void ElidedLabel::setText(const QString& text)
     text_ = text;
     setAccessibleName(text);
     if (widthChanged) updateGeometry();
+    updateToolTip();
     update();
 }
 
@@ -31,6 +32,19 @@ void ElidedLabel::setAlignment(Qt::Alignment alignment)
 {
     alignment_ = alignment;
     update();
+}
+
+void ElidedLabel::setWholeTextAsToolTip(bool on)
+{
+    wholeTextAsToolTip_ = on;
+    updateToolTip();
+}
+
+QString ElidedLabel::shownText() const { return QFontMetricsF(font()).elidedText(text_, mode_, width()); }
+
+void ElidedLabel::updateToolTip()
+{
+    if (wholeTextAsToolTip_) setToolTip(shownText() == text_ ? QString() : text_);
 }
 
 QSize ElidedLabel::sizeHint() const
@@ -51,12 +65,16 @@ void ElidedLabel::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setPen(color_.isValid() ? color_ : palette().color(QPalette::WindowText));
     p.setFont(font());
-    const QString shown = QFontMetricsF(font()).elidedText(text_, mode_, width());
-    p.drawText(rect(), int(alignment_ | Qt::AlignVCenter), shown);
+    p.drawText(rect(), int(alignment_ | Qt::AlignVCenter), shownText());
 }
 
 void ElidedLabel::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::FontChange) updateGeometry();
+    if (event->type() == QEvent::FontChange) {
+        updateGeometry();
+        updateToolTip();
+    }
     QWidget::changeEvent(event);
 }
+
+void ElidedLabel::resizeEvent(QResizeEvent*) { updateToolTip(); }

@@ -1,7 +1,7 @@
 #pragma once
 
 // One line of text that is shortened with an ellipsis (at its head, middle or tail) when it
-// does not fit, instead of widening its row.
+// does not fit, instead of widening its row; optionally the whole text is then its tool tip.
 
 #include <QColor>
 #include <QWidget>
@@ -17,6 +17,10 @@ public:
     void setColor(const QColor& color);
     // Alignment within the label's width when the text is shorter.
     void setAlignment(Qt::Alignment alignment);
+    // While the text is shortened, the whole text is the tool tip (off by default).
+    void setWholeTextAsToolTip(bool on);
+    // The text as drawn at the current width.
+    QString shownText() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -24,10 +28,14 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void updateToolTip();
+
     QString text_;
     QColor color_;
     Qt::TextElideMode mode_;
     Qt::Alignment alignment_ = Qt::AlignLeft;
+    bool wholeTextAsToolTip_ = false;
 };

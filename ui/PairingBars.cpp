@@ -66,7 +66,6 @@ void PairingTag::setDetail(const QString& text, const QColor& color)
 
 QString PairingTag::detail() const { return detail_->text(); }
 
-QColor PairingTag::detailColor() const { return detail_->palette().color(QPalette::WindowText); }
 
 // ---- chip -----------------------------------------------------------------------------------
 

@@ -15,7 +15,6 @@ public:
     PairingTag(const QString& title, Qt::Alignment alignment, QWidget* parent = nullptr);
     void setDetail(const QString& text, const QColor& color);
     QString detail() const;
-    QColor detailColor() const;
 
 private:
     QLabel* detail_;

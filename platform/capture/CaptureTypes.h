@@ -20,9 +20,6 @@ inline constexpr int rgb = 2;
 
 enum class TransferMode { file = 0, memory = 1 };
 
-// The uniform type of a PNG document, the only document type our devices write.
-inline constexpr const char* pngDocumentType = "public.png";
-
 // A failure reported by a device, with the device's (or its driver's) own words.
 struct CaptureError {
     QString description;

@@ -64,7 +64,6 @@ public:
     int maxMemoryBandSize = 0x80000;
     QString downloadsDirectory;
     QString documentName;
-    QString documentType = pngDocumentType;
 
     // Scans the selected unit's scan area with its parameters: bands or a file, then completion.
     virtual void requestScan() = 0;

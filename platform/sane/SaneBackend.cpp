@@ -26,9 +26,7 @@ SaneBackend::SaneBackend() : state_(std::make_unique<State>())
         // Scanning yields to the window when the machine is busy: a little nicer than the
         // main thread (Linux gives each thread its own niceness).
         setpriority(PRIO_PROCESS, id_t(::gettid()), 4);
-        SANE_Int version = 0;
-        sane_init(&version, nullptr);
-        s->versionCode = version;
+        sane_init(nullptr, nullptr);
     });
     QObject::connect(&s->thread, &QThread::finished, s->worker, &QObject::deleteLater);
     s->thread.start();

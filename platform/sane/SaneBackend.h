@@ -11,7 +11,6 @@
 #include <QObject>
 #include <QThread>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -38,7 +37,6 @@ public:
         QThread thread;
         QObject* worker = nullptr;  // lives on thread, deleted there when it finishes
         QObject mainContext;
-        std::atomic<int> versionCode{0};
         std::atomic<int> waitedFor{0};  // jobs from run() not yet finished
         std::atomic<bool> dropping{false};
 
@@ -48,18 +46,11 @@ public:
     };
     State* state() const { return state_.get(); }
 
-    // The SANE thread's own object, for timers that must fire there.
-    QObject* workerContext() const { return state_->worker; }
-    bool onWorkerThread() const { return QThread::currentThread() == &state_->thread; }
-
     // What main() returns, given the program's exit code. When a SANE thread was left to
     // finish discovery on its own, the process ends here instead (std::quick_exit, after
     // flushing output): static destructors would pull Qt and the SANE backends from under
     // that thread.
     static int endProcess(int code);
-
-    // The SANE version the backend reported, once the thread has started (0 until then).
-    int versionCode() const { return state_->versionCode; }
 
 private:
     std::unique_ptr<State> state_;

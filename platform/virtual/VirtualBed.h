@@ -52,7 +52,6 @@ public:
     bool showingBacks() const { return backs_; }
     const std::vector<DemoPrint>& prints() const { return prints_; }
     const QStringList& files() const { return files_; }
-    int fileIndex() const { return fileIndex_; }
 
 private:
     // Paints the demo's rows from `firstRow` of the area's picture into `image`.

@@ -6,8 +6,8 @@
 #include "app/PairButton.h"
 #include "app/ScannerChip.h"
 #include "app/Spinner.h"
-#include "app/StatusLine.h"
 #include "app/Toolbar.h"
+#include "ui/ElidedLabel.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -138,7 +138,7 @@ TEST_F(ToolbarTest, StatusLineShortensInTheMiddleAndShowsTheWholeTextAsHelp)
     openWindow();
     spinUntil([&] { return engine->connectsRunning() == 0; });  // the start's own status has landed
     settle();
-    StatusLine& status = *bar().statusLine();
+    ElidedLabel& status = *bar().statusLine();
     m->setStatus("Preview ready.");
     EXPECT_EQ(status.shownText(), "Preview ready.");
     EXPECT_TRUE(status.toolTip().isEmpty());

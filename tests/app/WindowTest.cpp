@@ -9,8 +9,11 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QFileDialog>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 namespace {
 
@@ -79,6 +82,25 @@ TEST_F(WindowTest, EveryControlHasItsAccessibleNameAndEveryIconIsThere)
     }
     for (QAction* a : window->menuBar()->actions()) EXPECT_FALSE(a->text().isEmpty());
     for (const char* name : Icons::all) EXPECT_TRUE(QIcon::hasThemeIcon(name)) << name;
+}
+
+TEST_F(WindowTest, ChooseOpensTheFolderChooserAtTheOutputFolder)
+{
+    openWindow();
+    QString title, opened;
+    QTimer::singleShot(0, [&] {
+        // The chooser is modal: look at it from inside its own event loop, then cancel it.
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        title = dialog->windowTitle();
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    const QString before = m->outputDir();
+    window->findChild<QPushButton*>("chooseFolder")->click();
+    EXPECT_EQ(title, "Choose Output Folder");
+    EXPECT_EQ(opened, QDir(before).absolutePath());
+    EXPECT_EQ(m->outputDir(), before) << "cancelling keeps the folder";
 }
 
 }  // namespace

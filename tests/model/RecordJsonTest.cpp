@@ -58,7 +58,7 @@ TEST(RecordJson, RoundTripsWriteTheKnownKeys)
     };
     for (const auto& t : targets) {
         EXPECT_EQ(*encodeBackTarget(t.target), parse(t.json)) << t.json;
-        EXPECT_EQ(decodeBackTarget(parse(t.json)).value, t.target) << t.json;
+        EXPECT_EQ(decodeBackTarget(parse(t.json)), t.target) << t.json;
     }
 
     const ScanRegion plain = sampleRegion();
@@ -71,12 +71,12 @@ TEST(RecordJson, RoundTripsWriteTheKnownKeys)
     EXPECT_EQ(front.value("center"), QJsonArray({2.25, 3.125}));
     const auto regions = decodeRegions(*encodeRegions({back, plain}));
     ASSERT_TRUE(regions);
-    EXPECT_EQ(*regions.value, (std::vector<ScanRegion>{back, plain}));
+    EXPECT_EQ(*regions, (std::vector<ScanRegion>{back, plain}));
 
     const ScanRecord r = sampleRecord();
     const QJsonObject o = encodeRecord(r)->toObject();
     EXPECT_EQ(o.keys(), (QStringList{"angle", "base", "center", "date", "id", "session", "size"}));
-    EXPECT_EQ(*decodeRecord(o).value, r);
+    EXPECT_EQ(decodeRecord(o), r);
     for (const QString& key : o.keys()) {
         QJsonObject missing = o;
         missing.remove(key);
@@ -114,10 +114,7 @@ TEST(RecordJson, MalformedInputFails)
     };
     for (const auto& c : regions) EXPECT_EQ(bool(decodeRegion(parse(c.json))), c.reads) << c.why;
 
-    const char* wrongCount = "Invalid number of keys found, expected one.";
-    EXPECT_EQ(decodeBackTarget(parse("{}")).error, wrongCount);
-    EXPECT_EQ(decodeBackTarget(parse(R"({"auto": {}, "history": {"_0": "x"}})")).error, wrongCount);
-    for (const char* target : {R"({"manual": {}})", R"({"history": {"_0": 7}})", R"({"region": {"_0": "not-a-uuid"}})",
+    for (const char* target : {"{}", R"({"auto": {}, "history": {"_0": "x"}})", R"({"manual": {}})", R"({"history": {"_0": 7}})", R"({"region": {"_0": "not-a-uuid"}})",
                                R"({"region": {}})", R"({"auto": 1})"})
         EXPECT_FALSE(decodeBackTarget(parse(target))) << target;
 

@@ -173,7 +173,6 @@ TEST(EngineRegion, settingsReachTheUnitAndTheFileIsReturned)
     EXPECT_EQ(h.device->lastScanUnit.resolution, 300);
     EXPECT_EQ(h.device->lastScanUnit.pixelDataType, 1);
     EXPECT_EQ(h.device->lastScanUnit.bitDepth, 16);
-    EXPECT_EQ(h.device->documentType, "public.png");
 }
 
 TEST(EngineLostScanner, sessionClosedMidOverviewFailsWithoutRetry)

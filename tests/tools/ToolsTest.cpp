@@ -93,6 +93,7 @@ TEST_F(ToolsTest, BatchScansFrontsThenTheirBacksAcrossRestarts)
 TEST_F(ToolsTest, BatchRefusesBadArgumentsAndReportsFailures)
 {
     EXPECT_EQ(run(BIVARA_BATCH, {}).status, 2);
+    EXPECT_EQ(run(BIVARA_BATCH, {"--help"}).status, 0);
     EXPECT_EQ(run(BIVARA_BATCH, {"--out", root.filePath("o"), "--color", "sepia"}).status, 2);
     EXPECT_EQ(run(BIVARA_BATCH, {"--out", root.filePath("o"), "--backs", "--whole-backs"}).status, 2);
     const ToolRun missing = run(BIVARA_BATCH, {"--out", root.filePath("o"), "--scanner", "nothing:here"});
@@ -124,6 +125,7 @@ TEST_F(ToolsTest, DetectPrintsOneObjectPerImageAndFlagsUnreadableOnes)
     EXPECT_NEAR(regions[0].toObject()["center"].toArray()[0].toDouble(), 2.5, 0.05);
     EXPECT_EQ(regions[0].toObject()["name"].toString(), "Photo");
     EXPECT_EQ(run(BIVARA_DETECT, {"--bed", "wide", bed}).status, 2);
+    EXPECT_EQ(run(BIVARA_DETECT, {"--version"}).status, 0);
 }
 
 TEST_F(ToolsTest, DetectAsSpecifiedRunsTheCoreAloneForComparison)
@@ -143,7 +145,7 @@ TEST_F(ToolsTest, DetectAsSpecifiedRunsTheCoreAloneForComparison)
         return regions.size() == 1 ? regions[0].toObject()["size"].toArray()[0].toDouble() : -1.0;
     };
     EXPECT_NEAR(width({bed}), 5.08, 0.06);
-    const double core = width({"--as-specified", bed});
+    const double core = width({"--core", bed});
     EXPECT_GT(core, 0);
     EXPECT_LT(core, 4.8);
 }
