@@ -25,10 +25,11 @@ struct RegionLook {
     bool back = false;
     bool selected = false;
     QString label;
+    bool operator==(const RegionLook&) const = default;
 };
 
 // Hatch (backs), fill and outline, corner brackets or the selected outline, the folded corner
-// of a back, the link-target highlight and the label plate.
+// of a back and the label plate.
 void drawRegion(QPainter& p, const Polygon& corners, const RegionLook& look);
 
 // The selected region's rotate knob and its corner and edge handles.
@@ -47,6 +48,7 @@ void drawLinkCord(QPainter& p, QPointF from, QPointF to, const QColor& color);
 struct RegionItem {
     Polygon corners;
     RegionLook look;
+    bool operator==(const RegionItem&) const = default;
 };
 
 // Everything one frame of the bed shows, as plain values: gathered from the model on the main

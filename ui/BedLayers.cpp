@@ -8,14 +8,6 @@
 
 namespace BedDrawing {
 
-bool operator==(const RegionLook& a, const RegionLook& b)
-{
-    return a.color == b.color && a.back == b.back && a.selected == b.selected && a.linkTarget == b.linkTarget &&
-           a.label == b.label;
-}
-
-bool operator==(const RegionItem& a, const RegionItem& b) { return a.corners == b.corners && a.look == b.look; }
-
 namespace {
 
 // Qt's raster engine hands each large antialiased fill to the global thread pool in slices

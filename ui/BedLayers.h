@@ -13,9 +13,6 @@
 
 namespace BedDrawing {
 
-bool operator==(const RegionLook& a, const RegionLook& b);
-bool operator==(const RegionItem& a, const RegionItem& b);
-
 class BedLayers {
 public:
     // Draws `frame` into `target` (made the frame's size): the base, the regions in list order,

@@ -17,7 +17,7 @@ RegionItem item(double x, double y, QColor color, bool back, bool selected, QStr
 {
     RegionItem r;
     r.corners = {QPointF(x, y), QPointF(x + 90, y + 8), QPointF(x + 82, y + 78), QPointF(x - 8, y + 70)};
-    r.look = {color, back, selected, false, std::move(label)};
+    r.look = {color, back, selected, std::move(label)};
     return r;
 }
 
