@@ -21,11 +21,7 @@ protected:
         QStringList entries;
         for (const QFileInfo& i : QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                                              QDir::NoDotAndDotDot, QDir::Name))
-            entries << QStringLiteral("%1 %2 %3 %4")
-                           .arg(i.fileName())
-                           .arg(i.size())
-                           .arg(i.lastModified().toMSecsSinceEpoch())
-                           .arg(i.symLinkTarget());
+            entries << QStringLiteral("%1 %2 %3 %4").arg(i.fileName()).arg(i.size()).arg(i.lastModified().toMSecsSinceEpoch()).arg(i.symLinkTarget());
         return entries;
     }
 
