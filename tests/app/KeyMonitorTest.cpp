@@ -13,15 +13,7 @@ namespace {
 enum class Focus { none, textField, button };
 enum class Effect { nothing, flipsSelected, flipsDrawSide, removesSelected, cancelsLink };
 
-struct KeyCase {
-    const char* name;
-    int key;
-    Qt::KeyboardModifiers modifiers;
-    bool select;
-    bool link;
-    Focus focus;
-    Effect effect;
-};
+struct KeyCase { const char* name; int key; Qt::KeyboardModifiers modifiers; bool select, link; Focus focus; Effect effect; };
 
 class KeyMonitorTest : public WindowFixture, public testing::WithParamInterface<KeyCase> {
 protected:
@@ -77,16 +69,10 @@ TEST_P(KeyMonitorTest, KeyRule)
     EXPECT_TRUE(m->region(second)) << "never the other region";
     EXPECT_EQ(firstLeft && m->region(first)->isBack(), c.effect == Effect::flipsSelected);
     EXPECT_EQ(m->drawSide() != side, c.effect == Effect::flipsDrawSide);
-    if (c.link) {
-        EXPECT_EQ(!m->pendingLink(), c.effect == Effect::cancelsLink);
-    }
+    if (c.link) { EXPECT_EQ(!m->pendingLink(), c.effect == Effect::cancelsLink); }
     const bool consumed = c.effect != Effect::nothing;
-    if (c.focus == Focus::textField && c.key == Qt::Key_Space) {
-        EXPECT_EQ(field->text(), " ") << "typing goes on";
-    }
-    if (c.focus == Focus::button) {
-        EXPECT_EQ(clicked.count(), 0) << "a taken key presses no button";
-    }
+    if (c.focus == Focus::textField && c.key == Qt::Key_Space) { EXPECT_EQ(field->text(), " ") << "typing goes on"; }
+    if (c.focus == Focus::button) { EXPECT_EQ(clicked.count(), 0) << "a taken key presses no button"; }
     // A plain Delete or Escape that is not taken reaches the shortcut for it.
     const bool plain = c.modifiers == Qt::NoModifier && c.focus != Focus::textField;
     const bool shortcut = !consumed && plain && (c.key == Qt::Key_Delete || c.key == Qt::Key_Escape);
@@ -117,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 using KeyMonitorEdges = KeyMonitorTest;
 
-TEST_F(KeyMonitorEdges, DeleteRemovesTheRegionSelectedWhenTheKeyWentDown)
+TEST_F(KeyMonitorEdges, DeleteRemovesTheRegionSelectedWhenTheKeyWentDownAndSelectingTakesTheFocus)
 {
     m->selectRegion(first);
     press(Qt::Key_Delete);
@@ -133,6 +119,19 @@ TEST_F(KeyMonitorEdges, DeleteRemovesTheRegionSelectedWhenTheKeyWentDown)
     m->selectRegion(second);
     window->deleteAction()->trigger();
     EXPECT_TRUE(m->regions().empty());
+
+    // A new selection takes the focus from a text field, however it is made.
+    second = addRegion(4);
+    field->setFocus();
+    ASSERT_TRUE(field->hasFocus());
+    m->selectRegion(second);
+    EXPECT_FALSE(field->hasFocus());
+    field->setFocus();
+    m->setSelectedID(first = addRegion(1));  // a selection made without selectRegion
+    EXPECT_FALSE(field->hasFocus());
+    press(Qt::Key_Space);
+    settle();
+    EXPECT_TRUE(m->region(first)->isBack());
 }
 
 TEST_F(KeyMonitorEdges, KeysForAnotherWindowPass)
@@ -149,20 +148,6 @@ TEST_F(KeyMonitorEdges, KeysForAnotherWindowPass)
     settle();
     EXPECT_EQ(clicked.count(), 1);
     EXPECT_EQ(m->drawSide(), side);
-}
-
-TEST_F(KeyMonitorEdges, ANewSelectionTakesTheFocusFromATextField)
-{
-    field->setFocus();
-    ASSERT_TRUE(field->hasFocus());
-    m->selectRegion(first);
-    EXPECT_FALSE(field->hasFocus());
-    field->setFocus();
-    m->setSelectedID(second);  // a selection made without selectRegion
-    EXPECT_FALSE(field->hasFocus());
-    press(Qt::Key_Space);
-    settle();
-    EXPECT_TRUE(m->region(second)->isBack());
 }
 
 }  // namespace

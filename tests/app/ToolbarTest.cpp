@@ -1,6 +1,7 @@
 // The toolbar: the scanner chip and its menu, the buttons' enabled states, and the pairing switch.
 
 #include "WindowFixture.h"
+#include "support/Make.h"
 
 #include "app/LeftPane.h"
 #include "app/PairButton.h"
@@ -21,11 +22,7 @@ protected:
     // A batch of fronts in the history, an overview and an open scanner: something to pair with.
     void makePairable()
     {
-        ScanRecord r;
-        r.base = "scan_0001";
-        r.center = QPointF(2, 2);
-        r.size = QSizeF(2, 1.5);
-        m->setHistory({r});
+        m->setHistory({makeRecord("scan_0001", 0, {2, 2}, {2, 1.5})});
         QImage overview(40, 30, QImage::Format_RGB32);
         overview.fill(Qt::gray);
         m->setOverview(overview);
@@ -72,10 +69,7 @@ TEST_F(ToolbarTest, ButtonsAreEnabledAsTheModelAllows)
 {
     openWindow();
     makePairable();
-    struct Row {
-        bool busy, scannerBusy, overview;
-        bool preview, autoDetect, pair, spinner;
-    };
+    struct Row { bool busy, scannerBusy, overview, preview, autoDetect, pair, spinner; };
     const Row rows[] = {
         {false, false, true, true, true, true, false},
         {false, true, true, false, true, true, true},  // Auto-detect stays while only the scanner works
@@ -85,15 +79,12 @@ TEST_F(ToolbarTest, ButtonsAreEnabledAsTheModelAllows)
     };
     const QImage overview = m->overview();
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << "busy " << r.busy << " scannerBusy " << r.scannerBusy << " overview "
-                                        << r.overview);
+        SCOPED_TRACE(testing::Message() << "busy " << r.busy << " scannerBusy " << r.scannerBusy << " overview " << r.overview);
         m->setBusy(r.busy);
         m->setScannerBusy(r.scannerBusy);
         m->setOverview(r.overview ? overview : QImage());
-        EXPECT_EQ(bar().previewButton()->isEnabled(), r.preview);
-        EXPECT_EQ(bar().autoDetectButton()->isEnabled(), r.autoDetect);
-        EXPECT_EQ(bar().pairButton()->isEnabled(), r.pair);
-        EXPECT_EQ(bar().spinner()->isVisible(), r.spinner);
+        EXPECT_EQ((std::array{bar().previewButton()->isEnabled(), bar().autoDetectButton()->isEnabled(), bar().pairButton()->isEnabled(),
+                              bar().spinner()->isVisible()}), (std::array{r.preview, r.autoDetect, r.pair, r.spinner}));
     }
 }
 
@@ -148,9 +139,7 @@ TEST_F(ToolbarTest, StatusLineShortensInTheMiddleAndShowsTheWholeTextAsHelp)
     settle();
     const QString shown = status.shownText();
     EXPECT_LT(shown.size(), longText.size());
-    EXPECT_TRUE(shown.startsWith("Scan failed")) << shown.toStdString();
-    EXPECT_TRUE(shown.endsWith("the end")) << shown.toStdString();
-    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    EXPECT_TRUE(shown.startsWith("Scan failed") && shown.endsWith("the end") && shown.contains(QChar(0x2026))) << shown.toStdString();
     EXPECT_EQ(status.toolTip(), longText);
     EXPECT_EQ(status.accessibleName(), longText);
 }

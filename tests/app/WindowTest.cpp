@@ -32,7 +32,7 @@ TEST_F(WindowTest, OpensAtItsSizeWithTheSidebarColumnAndWarmsUp)
     EXPECT_TRUE(spinUntil([&] { return m->info().has_value(); }));
 }
 
-TEST_F(WindowTest, PlanIsComputedOncePerBurstAndHandedOutOnce)
+TEST_F(WindowTest, PlanIsComputedOncePerBurstAndEveryControlIsNamed)
 {
     openWindow();
     PlanScheduler& plan = *window->content()->planScheduler();
@@ -51,6 +51,18 @@ TEST_F(WindowTest, PlanIsComputedOncePerBurstAndHandedOutOnce)
     m->setBusy(true);
     settle();
     EXPECT_EQ(plan.computations(), before + 1) << "status and flags do not touch the stems";
+
+    // Every control, the rows of those regions included, has its accessible name; every icon is there.
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+        if (!b->isVisible()) continue;  // the menu bar's overflow button, while everything fits
+        SCOPED_TRACE(b->objectName().toStdString() + " " + b->text().toStdString());
+        // What a screen reader is told: the accessible name, or a button's own text.
+        const QString name = QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name);
+        EXPECT_FALSE(name.isEmpty());
+        EXPECT_EQ(name, b->text().isEmpty() ? b->toolTip() : b->text());
+    }
+    for (QAction* a : window->menuBar()->actions()) EXPECT_FALSE(a->text().isEmpty());
+    for (const char* name : Icons::all) EXPECT_TRUE(QIcon::hasThemeIcon(name)) << name;
 }
 
 TEST_F(WindowTest, QuittingWithinTheDebounceKeepsTheSessionAndTheBaseName)
@@ -67,21 +79,6 @@ TEST_F(WindowTest, QuittingWithinTheDebounceKeepsTheSessionAndTheBaseName)
     ASSERT_EQ(model->regions().size(), 1u);
     EXPECT_EQ(model->regions().front().center, QPointF(3, 1.75));
     EXPECT_EQ(model->baseName(), "trip");
-}
-
-TEST_F(WindowTest, EveryControlHasItsAccessibleNameAndEveryIconIsThere)
-{
-    openWindow();
-    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
-        if (!b->isVisible()) continue;  // the menu bar's overflow button, while everything fits
-        SCOPED_TRACE(b->objectName().toStdString() + " " + b->text().toStdString());
-        // What a screen reader is told: the accessible name, or a button's own text.
-        const QString name = QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name);
-        EXPECT_FALSE(name.isEmpty());
-        EXPECT_EQ(name, b->text().isEmpty() ? b->toolTip() : b->text());
-    }
-    for (QAction* a : window->menuBar()->actions()) EXPECT_FALSE(a->text().isEmpty());
-    for (const char* name : Icons::all) EXPECT_TRUE(QIcon::hasThemeIcon(name)) << name;
 }
 
 TEST_F(WindowTest, ChooseOpensTheFolderChooserAtTheOutputFolder)

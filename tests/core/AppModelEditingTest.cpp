@@ -1,4 +1,6 @@
+#include "support/Make.h"
 #include "support/ModelFixture.h"
+#include "support/Near.h"
 
 namespace {
 
@@ -12,9 +14,7 @@ TEST_F(EditingTest, DrawnRectanglesBecomeNumberedUprightRegionsOnTheDrawSide)
     m.addRegion(QRectF(QPointF(5, 4), QPointF(2, 1)));  // dragged up and to the left
     const ScanRegion& r = m.regions()[0];
     EXPECT_EQ(r.name, "Region 1");
-    EXPECT_EQ(r.center, QPointF(3.5, 2.5));
-    EXPECT_EQ(r.size, QSizeF(3, 3));
-    EXPECT_EQ(r.angle, 0);
+    EXPECT_TRUE(near(r, makeRegion({3.5, 2.5}, {3, 3}), 0));
     EXPECT_FALSE(r.isBack());
     EXPECT_FALSE(m.selectedID()) << "drawing does not select";
 

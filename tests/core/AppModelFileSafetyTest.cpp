@@ -3,6 +3,7 @@
 
 #include "ScanFixture.h"
 #include "model/StateFiles.h"
+#include "support/Files.h"
 #include "support/FullDisk.h"
 
 #include <QDateTime>
@@ -14,30 +15,13 @@ namespace {
 
 class FileSafetyTest : public ScanTest {
 protected:
-    static QByteArray contents(const QString& file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    static void put(const QString& file, const QByteArray& bytes)
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-
     // Every entry of a folder with its size, time and link target: any change shows.
     static QStringList snapshot(const QString& folder)
     {
         QStringList entries;
         for (const QFileInfo& i : QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                                              QDir::NoDotAndDotDot, QDir::Name))
-            entries << QStringLiteral("%1 %2 %3 %4")
-                           .arg(i.fileName())
-                           .arg(i.size())
-                           .arg(i.lastModified().toMSecsSinceEpoch())
-                           .arg(i.symLinkTarget());
+            entries << QStringLiteral("%1 %2 %3 %4").arg(i.fileName()).arg(i.size()).arg(i.lastModified().toMSecsSinceEpoch()).arg(i.symLinkTarget());
         return entries;
     }
 
@@ -58,16 +42,16 @@ TEST_F(FileSafetyTest, AFullDiskSavesNothingAndSaysSo)
     runToEnd(m.preview());
     scanTwoFronts(m);
     ASSERT_EQ(m.history().size(), 2u);
-    const QByteArray history = contents(out(StateFiles::historyName));
-    const QByteArray first = contents(out("scan_0001.jpg"));
+    const QByteArray history = readFile(out(StateFiles::historyName));
+    const QByteArray first = readFile(out("scan_0001.jpg"));
     ASSERT_TRUE(disk.fill());
 
     scanTwoFronts(m);
     EXPECT_TRUE(m.status().startsWith("⚠️ Saved 0 of 2 file(s) → " + outputFolder() + " — couldn't save "))
         << m.status().toStdString();
     EXPECT_TRUE(m.lastSaved().empty());
-    EXPECT_EQ(contents(out(StateFiles::historyName)), history);
-    EXPECT_EQ(contents(out("scan_0001.jpg")), first);
+    EXPECT_EQ(readFile(out(StateFiles::historyName)), history);
+    EXPECT_EQ(readFile(out("scan_0001.jpg")), first);
     EXPECT_FALSE(QFileInfo::exists(out("scan_0003.jpg")));
     EXPECT_TRUE(QDir(outputFolder()).entryList({".bivara-tmp-*"}, QDir::Files | QDir::Hidden).isEmpty());
 }
@@ -93,13 +77,13 @@ TEST_F(FileSafetyTest, PlantedLinksAreReplacedNeverFollowed)
     const std::vector<std::pair<QString, QByteArray>> planted = {
         {StateFiles::historyName, "precious: not a history"},
         {StateFiles::sessionName, "[]"},
-        {StateFiles::prevImageName, contents(outside.filePath("picture.png"))},
+        {StateFiles::prevImageName, readFile(outside.filePath("picture.png"))},
         {StateFiles::prevBedName, R"({"w":1,"h":1})"},
         {"x_b.jpg", "precious back"},
         {"scan_0001.jpg", "precious front"},
     };
     for (const auto& [name, bytes] : planted) {
-        put(outside.filePath("target-" + name), bytes);
+        ASSERT_TRUE(writeFile(outside.filePath("target-" + name), bytes));
         ASSERT_TRUE(QFile::link(outside.filePath("target-" + name), out(name)));
     }
 
@@ -114,31 +98,31 @@ TEST_F(FileSafetyTest, PlantedLinksAreReplacedNeverFollowed)
     EXPECT_EQ(m.status(), "✅ Saved 2 file(s) · 1 back → " + outputFolder());
     EXPECT_EQ(m.lastSaved(), (std::vector<QString>{out("scan_0002.jpg"), out("x_b.jpg")}));
     for (const auto& [name, bytes] : planted) {
-        EXPECT_EQ(contents(outside.filePath("target-" + name)), bytes) << name.toStdString();
+        EXPECT_EQ(readFile(outside.filePath("target-" + name)), bytes) << name.toStdString();
         EXPECT_EQ(QFileInfo(out(name)).isSymLink(), name == "scan_0001.jpg") << name.toStdString();
     }
     for (const QString& name : QDir(outputFolder()).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks))
-        EXPECT_FALSE(contents(out(name)).contains("precious")) << name.toStdString();
+        EXPECT_FALSE(readFile(out(name)).contains("precious")) << name.toStdString();
 }
 
 TEST_F(FileSafetyTest, ASaturatedNumberingNeverOverwritesAFront)
 {
     AppModel& m = readyModel();
-    put(out("scan_9223372036854775806.jpg"), "kept");
+    ASSERT_TRUE(writeFile(out("scan_9223372036854775806.jpg"), "kept"));
     runToEnd(m.preview());
     scanTwoFronts(m);
     ASSERT_TRUE(m.status().startsWith("✅ Saved 2 file(s)")) << m.status().toStdString();
     const std::vector<QString> saved = m.lastSaved();
     std::vector<QByteArray> bytes;
-    for (const QString& file : saved) bytes.push_back(contents(file));
+    for (const QString& file : saved) bytes.push_back(readFile(file));
 
     for (const QColor colour : {Qt::green, Qt::black}) {
         engine->bedImage.fill(colour);
         scanTwoFronts(m);
         EXPECT_TRUE(m.status().startsWith("⚠️ Saved 0 of 2 file(s)")) << m.status().toStdString();
-        for (std::size_t i = 0; i < saved.size(); ++i) EXPECT_EQ(contents(saved[i]), bytes[i]);
+        for (std::size_t i = 0; i < saved.size(); ++i) EXPECT_EQ(readFile(saved[i]), bytes[i]);
     }
-    EXPECT_EQ(contents(out("scan_9223372036854775806.jpg")), "kept");
+    EXPECT_EQ(readFile(out("scan_9223372036854775806.jpg")), "kept");
 }
 
 TEST_F(FileSafetyTest, ASecondModelInTheFolderChangesNothingThere)

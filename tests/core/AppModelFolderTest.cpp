@@ -1,5 +1,7 @@
 #include "model/RecordJson.h"
 #include "model/StateFiles.h"
+#include "support/Files.h"
+#include "support/Make.h"
 #include "support/ModelFixture.h"
 
 #include <QDir>
@@ -10,14 +12,7 @@ namespace {
 
 using FolderTest = ModelFixture;
 
-ScanRecord record(const QString& base)
-{
-    ScanRecord r;
-    r.base = base;
-    r.size = QSizeF(6, 4);
-    r.session = 1;
-    return r;
-}
+ScanRecord record(const QString& base) { return makeRecord(base, 0, {}, {6, 4}, 1); }
 
 }  // namespace
 
@@ -49,12 +44,8 @@ TEST_F(FolderTest, SwitchingSavesTheOldSessionAndReadsTheNewFolderState)
     m.selectRegion(m.regions()[0].id);
     const QString other = root.filePath("other");
     QDir().mkpath(other);
-    ScanRegion saved;
-    saved.name = "Photo 9";
-    QFile f(QDir(other).filePath(".harlune-session.json"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(*encodeRegions({saved, saved}));
-    f.close();
+    const ScanRegion saved = makeRegion({}, {}, {}, "Photo 9");
+    ASSERT_TRUE(writeFile(QDir(other).filePath(".harlune-session.json"), *encodeRegions({saved, saved})));
     m.switchOutputDir(other);
     ASSERT_EQ(m.regions().size(), 2u);
     EXPECT_EQ(m.regions()[0].name, "Photo 9");
@@ -72,18 +63,15 @@ TEST_F(FolderTest, RestoreUsesTheStoredFolderOnlyWhileItExists)
     EXPECT_EQ(AppModel::restoreOutputDir(p), stored);
     QDir(stored).removeRecursively();
     EXPECT_EQ(AppModel::restoreOutputDir(p), def) << "a deleted folder is ignored";
-    QFile plain(root.filePath("a-file"));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    p.setString(Preferences::outputDirKey, plain.fileName());
+    ASSERT_TRUE(writeFile(root.filePath("a-file")));
+    p.setString(Preferences::outputDirKey, root.filePath("a-file"));
     EXPECT_EQ(AppModel::restoreOutputDir(p), def) << "a file is not a folder";
 }
 
 TEST_F(FolderTest, AnUnwritableFolderFailsSilentlyAndKeepsTheState)
 {
     // A plain file where the output folder should be: nothing can be created or written.
-    QFile blocker(outputFolder());
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(writeFile(outputFolder()));
     AppModel& m = makeModel();
     m.addRegion(QRectF(0, 0, 1, 1));
     m.saveSession();

@@ -1,3 +1,4 @@
+#include "support/Make.h"
 #include "support/ModelFixture.h"
 
 namespace {
@@ -6,12 +7,8 @@ class LinkingTest : public ModelFixture {
 protected:
     ScanRegion add(QPointF at, std::optional<BackTarget> target, std::optional<QString> frontBase = std::nullopt)
     {
-        ScanRegion r;
-        r.name = "Region";
-        r.center = at;
-        r.size = QSizeF(2, 2);
+        ScanRegion r = makeRegion(at, {2, 2}, target, "Region");
         r.frontBase = frontBase;
-        r.back = target;
         auto list = model->regions();
         list.push_back(r);
         model->setRegions(list);

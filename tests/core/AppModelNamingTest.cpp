@@ -1,3 +1,5 @@
+#include "support/Files.h"
+#include "support/Make.h"
 #include "support/ModelFixture.h"
 
 #include <QDir>
@@ -13,18 +15,12 @@ protected:
     void touch(const QString& name)
     {
         QDir().mkpath(outputFolder());
-        QFile f(QDir(outputFolder()).filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(writeFile(QDir(outputFolder()).filePath(name)));
     }
 
     static ScanRegion region(QPointF center, std::optional<BackTarget> target = std::nullopt)
     {
-        ScanRegion r;
-        r.name = "Photo";
-        r.center = center;
-        r.size = QSizeF(4, 3);
-        r.back = target;
-        return r;
+        return makeRegion(center, {4, 3}, target, "Photo");
     }
     static BackTarget history(const QString& base) { return BackTarget::history(base); }
 };

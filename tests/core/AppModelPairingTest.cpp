@@ -1,3 +1,4 @@
+#include "support/Make.h"
 #include "support/ModelFixture.h"
 
 namespace {
@@ -6,22 +7,11 @@ class PairingTest : public ModelFixture {
 protected:
     static ScanRecord record(const QString& base, QPointF center, std::int64_t session = 1)
     {
-        ScanRecord r;
-        r.base = base;
-        r.center = center;
-        r.size = QSizeF(4, 3);
-        r.session = session;
-        return r;
+        return makeRecord(base, 0, center, {4, 3}, session);
     }
-
     static ScanRegion region(QPointF center, std::optional<BackTarget> target = BackTarget::automatic())
     {
-        ScanRegion r;
-        r.name = "Region";
-        r.center = center;
-        r.size = QSizeF(4, 3);
-        r.back = target;
-        return r;
+        return makeRegion(center, {4, 3}, target, "Region");
     }
 };
 
@@ -67,14 +57,11 @@ TEST_F(PairingTest, BacksPairWithTheNearestFrontOfTheLatestBatch)
     EXPECT_EQ(m.plannedStems().value(cases[2].regions[0].id), "scan_0001_b");
 }
 
-TEST_F(PairingTest, ColourIndicesFollowReadingOrderWithARowTolerance)
+TEST_F(PairingTest, ColourIndicesFollowReadingOrderAndPairingNeedsABatchAnOverviewAndAScanner)
 {
     AppModel& m = makeModel();
     m.setHistory({record("a", {5, 1.0}), record("b", {1, 1.8}), record("c", {3, 4})});
-    const auto index = m.previousColorIndexByBase();
-    EXPECT_EQ(index.value("b"), 0);
-    EXPECT_EQ(index.value("a"), 1);
-    EXPECT_EQ(index.value("c"), 2);
+    EXPECT_EQ(m.previousColorIndexByBase(), (QHash<QString, int>{{"b", 0}, {"a", 1}, {"c", 2}}));
     m.setHistory({record("x", {1, 1}), record("x", {5, 1})});
     EXPECT_EQ(m.previousColorIndexByBase().value("x"), 1) << "a later duplicate base wins";
 
@@ -86,11 +73,8 @@ TEST_F(PairingTest, ColourIndicesFollowReadingOrderWithARowTolerance)
     QSet<int> positions;
     for (int v : m.previousColorIndexByBase()) positions.insert(v);
     EXPECT_EQ(positions.size(), 40);
-}
 
-TEST_F(PairingTest, PairingNeedsAPreviousBatchAnOverviewAndAScanner)
-{
-    AppModel& m = makeModel();
+    // Pairing needs a previous batch, an overview and a scanner.
     m.setHistory({record("scan_0001", {1, 1})});
     EXPECT_FALSE(m.canPair()) << "no overview yet";
     m.setOverview(QImage(10, 10, QImage::Format_RGB32));

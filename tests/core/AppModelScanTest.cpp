@@ -1,6 +1,7 @@
 #include "analysis/ImageUtil.h"
 #include "model/StateFiles.h"
 #include "ScanFixture.h"
+#include "support/Make.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -102,7 +103,7 @@ TEST_F(ScanTest, RefusalsAndFailuresSayWhyAndWriteNothingTheyShouldNot)
     }
 }
 
-TEST_F(ScanTest, TheScanAreaIsClippedToTheBed)
+TEST_F(ScanTest, TheScanAreaIsClippedToTheBedAndARescanKeepsOneRecordPerBase)
 {
     AppModel& m = readyModel();
     m.setRegions({print(QRectF(-1, 10, 3, 3))});
@@ -110,19 +111,15 @@ TEST_F(ScanTest, TheScanAreaIsClippedToTheBed)
     EXPECT_EQ(engine->lastScanRect, QRectF(0, 10, 2, 1.7));
     ASSERT_EQ(m.lastSaved().size(), 1u);
     EXPECT_EQ(ImageUtil::loadCGImage(m.lastSaved()[0]).size(), QSize(300, 300)) << "the crop keeps its full size";
-}
 
-TEST_F(ScanTest, RescanningKeepsOneRecordPerBaseAndNumbersNewBatches)
-{
-    AppModel& m = readyModel();
-    m.setRegions({print(QRectF(1, 1, 2, 3))});
-    runToEnd(m.scanSelected());
+    // Rescanning keeps one record per base and numbers new batches.
     QFile::remove(out("scan_0001.jpg"));
     runToEnd(m.scanSelected());
     ASSERT_EQ(m.history().size(), 1u) << "the newest record of a base replaces the older";
     EXPECT_EQ(m.history()[0].session, 2);
     runToEnd(m.scanSelected());
     EXPECT_EQ(m.lastSaved(), (std::vector<QString>{out("scan_0002.jpg")}));
+    EXPECT_EQ(engine->lastScanRect, QRectF(0, 10, 2, 1.7)) << "the same region, the same area";
     EXPECT_EQ(m.history().size(), 2u);
 }
 
@@ -132,16 +129,10 @@ TEST_F(ScanTest, RecentHistoryListsTheNewestExistingFiles)
     QDir().mkpath(outputFolder());
     std::vector<ScanRecord> history;
     for (int i = 1; i <= 30; ++i) {
-        ScanRecord r;
-        r.base = QString("scan_%1").arg(i, 4, 10, QChar('0'));
-        r.date = 1000 + i;
-        history.push_back(r);
-        ImageUtil::saveJPEG(QImage(4, 4, QImage::Format_RGB32), out(r.base + ".jpg"), 0.9, 72);
+        history.push_back(makeRecord(AppModel::numberedStem("scan", i), 1000 + i));
+        ImageUtil::saveJPEG(QImage(4, 4, QImage::Format_RGB32), out(history.back().base + ".jpg"), 0.9, 72);
     }
-    ScanRecord climbing;
-    climbing.base = "..";
-    climbing.date = 5000;
-    history.push_back(climbing);
+    history.push_back(makeRecord("..", 5000));
     m.setHistory(history);
 
     auto recent = m.recentHistory({});

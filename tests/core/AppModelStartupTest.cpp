@@ -1,5 +1,7 @@
 #include "model/RecordJson.h"
 #include "model/StateFiles.h"
+#include "support/Files.h"
+#include "support/Make.h"
 #include "support/ModelFixture.h"
 
 #include <QDir>
@@ -8,30 +10,6 @@
 #include <QSignalSpy>
 
 namespace {
-
-ScanRecord record(const QString& base)
-{
-    ScanRecord r;
-    r.base = base;
-    r.size = QSizeF(6, 4);
-    r.session = 1;
-    return r;
-}
-
-ScanRegion region(const QString& name)
-{
-    ScanRegion r;
-    r.name = name;
-    r.size = QSizeF(4, 6);
-    return r;
-}
-
-void write(const QString& file, const QByteArray& bytes)
-{
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 using StartupTest = ModelFixture;
 
@@ -53,8 +31,9 @@ TEST_F(StartupTest, TheFolderStateIsReadAfterLegacyFilesAreMigratedAndNothingIsW
 {
     QDir().mkpath(outputFolder());
     const QDir out(outputFolder());
-    write(out.filePath(".harlune-history.json"), *encodeRecords({record("scan_0001"), record("scan_0002")}));
-    write(out.filePath(".harlune-session.json"), *encodeRegions({region("Photo 1")}));
+    const auto record = [](const char* base) { return makeRecord(base, 0, {}, {6, 4}, 1); };
+    ASSERT_TRUE(writeFile(out.filePath(".harlune-history.json"), *encodeRecords({record("scan_0001"), record("scan_0002")})));
+    ASSERT_TRUE(writeFile(out.filePath(".harlune-session.json"), *encodeRegions({makeRegion({}, {4, 6}, {}, "Photo 1")})));
     QImage prev(40, 55, QImage::Format_RGB32);
     prev.fill(Qt::gray);
     ASSERT_TRUE(StateFiles::writePrevImage(outputFolder(), prev));
@@ -82,8 +61,8 @@ TEST_F(StartupTest, TheFolderStateIsReadAfterLegacyFilesAreMigratedAndNothingIsW
 TEST_F(StartupTest, CorruptOrEmptyStateFallsBackSilently)
 {
     QDir().mkpath(outputFolder());
-    write(StateFiles::path(outputFolder(), StateFiles::historyName), "[{]");
-    write(StateFiles::path(outputFolder(), StateFiles::sessionName), "not json");
+    ASSERT_TRUE(writeFile(StateFiles::path(outputFolder(), StateFiles::historyName), "[{]"));
+    ASSERT_TRUE(writeFile(StateFiles::path(outputFolder(), StateFiles::sessionName), "not json"));
     prefs->setString(Preferences::baseNameKey, "");
     AppModel& m = makeModel();
     EXPECT_TRUE(m.history().empty());

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "support/Make.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -21,25 +22,12 @@ QJsonValue parse(const QString& text)
     return doc.object();
 }
 
-ScanRegion sampleRegion()
-{
-    ScanRegion r;
-    r.name = "Photo 1";
-    r.center = QPointF(2.25, 3.125);
-    r.size = QSizeF(6, 4);
-    r.angle = -0.0312;
-    return r;
-}
+ScanRegion sampleRegion() { return makeRegion({2.25, 3.125}, {6, 4}, {}, "Photo 1", -0.0312); }
 
 ScanRecord sampleRecord()
 {
-    ScanRecord r;
-    r.base = "scan_0007";
-    r.center = QPointF(1.5, 9.75);
-    r.size = QSizeF(5, 3.5);
+    ScanRecord r = makeRecord("scan_0007", 786553123.456, {1.5, 9.75}, {5, 3.5}, 3);
     r.angle = 0.1;
-    r.date = 786553123.456;
-    r.session = 3;
     return r;
 }
 
@@ -48,10 +36,7 @@ ScanRecord sampleRecord()
 TEST(RecordJson, RoundTripsWriteTheKnownKeys)
 {
     const QUuid id = *uuidFromText(kId);
-    const struct {
-        BackTarget target;
-        const char* json;
-    } targets[] = {
+    const struct { BackTarget target; const char* json; } targets[] = {
         {BackTarget::automatic(), R"({"auto": {}})"},
         {BackTarget::region(id), R"({"region": {"_0": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"}})"},
         {BackTarget::history("scan_0003"), R"({"history": {"_0": "scan_0003"}})"},
@@ -95,11 +80,7 @@ TEST(RecordJson, RoundTripsWriteTheKnownKeys)
 TEST(RecordJson, MalformedInputFails)
 {
     const QString region = QString(R"({"id": "%1", "name": "A", "center": [1, 2], "size": [3, 4], "angle": 0%2})");
-    const struct {
-        QString json;
-        bool reads;
-        const char* why;
-    } regions[] = {
+    const struct { QString json; bool reads; const char* why; } regions[] = {
         {region.arg(kId, ""), true, "the plain form"},
         {region.arg(kId, R"(, "extra": true)"), true, "unknown keys are ignored"},
         {region.arg(kId.toLower(), ""), true, "either case reads"},

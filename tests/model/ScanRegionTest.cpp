@@ -2,6 +2,8 @@
 #include "model/ScanRegion.h"
 #include "model/ScanSettings.h"
 
+#include "support/Make.h"
+#include "support/Near.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -10,35 +12,20 @@
 
 TEST(ScanRegionGeometry, CornersRunClockwiseFromTopLeftAndTheBoxHoldsThem)
 {
-    const struct {
-        QPointF center;
-        QSizeF size;
-        double angle;
-        std::array<QPointF, 4> corners;
-        QRectF box;
-    } cases[] = {
+    const struct { QPointF center; QSizeF size; double angle; std::array<QPointF, 4> corners; QRectF box; } cases[] = {
         {{2, 3}, {4, 2}, 0, {QPointF(0, 2), QPointF(4, 2), QPointF(4, 4), QPointF(0, 4)}, {0, 2, 4, 2}},
         // A quarter turn is clockwise on the bed: the top-left corner swings to the upper right.
         {{0, 0}, {4, 2}, std::numbers::pi / 2, {QPointF(1, -2), QPointF(1, 2), QPointF(-1, 2), QPointF(-1, -2)},
          {-1, -2, 2, 4}},
     };
     for (const auto& c : cases) {
-        ScanRegion r;
-        r.center = c.center, r.size = c.size, r.angle = c.angle;
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_NEAR(r.corners()[i].x(), c.corners[i].x(), 1e-12) << i;
-            EXPECT_NEAR(r.corners()[i].y(), c.corners[i].y(), 1e-12) << i;
-        }
+        const ScanRegion r = makeRegion(c.center, c.size, {}, {}, c.angle);
+        for (int i = 0; i < 4; ++i) EXPECT_TRUE(near(r.corners()[i], c.corners[i], 1e-12)) << i;
         const QRectF box = r.aabbInches();
-        EXPECT_NEAR(box.left(), c.box.left(), 1e-12);
-        EXPECT_NEAR(box.top(), c.box.top(), 1e-12);
-        EXPECT_NEAR(box.right(), c.box.right(), 1e-12);
-        EXPECT_NEAR(box.bottom(), c.box.bottom(), 1e-12);
+        EXPECT_TRUE(near(box.topLeft(), c.box.topLeft(), 1e-12) && near(box.bottomRight(), c.box.bottomRight(), 1e-12));
     }
-    ScanRegion tilted;
-    tilted.center = QPointF(5, 5), tilted.size = QSizeF(6, 4), tilted.angle = 0.05;
-    EXPECT_NEAR(tilted.aabbInches().width(), 6 * std::cos(0.05) + 4 * std::sin(0.05), 1e-12);
-    EXPECT_NEAR(tilted.aabbInches().height(), 6 * std::sin(0.05) + 4 * std::cos(0.05), 1e-12);
+    const QSizeF tilted = makeRegion({5, 5}, {6, 4}, {}, {}, 0.05).aabbInches().size();
+    EXPECT_TRUE(near(tilted, QSizeF(6 * std::cos(0.05) + 4 * std::sin(0.05), 6 * std::sin(0.05) + 4 * std::cos(0.05)), 1e-12));
 }
 
 TEST(TextForms, OnlyExactLowerCaseFormsParse)

@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 
 #include "platform/files/PngRowWriter.h"
+#include "support/Files.h"
 #include "support/FullDisk.h"
+#include "support/Make.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -21,29 +23,8 @@
 
 namespace {
 
-ScanRecord record(const QString& base, std::int64_t session)
-{
-    ScanRecord r;
-    r.base = base;
-    r.center = QPointF(1, 2);
-    r.size = QSizeF(6, 4);
-    r.date = 800000000.5;
-    r.session = session;
-    return r;
-}
-
-QByteArray readAll(const QString& file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& file, const QByteArray& bytes)
-{
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+ScanRecord record(const QString& base, std::int64_t session) { return makeRecord(base, 800000000.5, {1, 2}, {6, 4}, session); }
+void writeAll(const QString& file, const QByteArray& bytes) { ASSERT_TRUE(writeFile(file, bytes)); }
 
 class StateFilesTest : public ::testing::Test {
 protected:
@@ -60,10 +41,7 @@ TEST_F(StateFilesTest, HistorySessionAndPreviousScanRoundTrip)
     ASSERT_TRUE(StateFiles::writeHistory(folder(), history));
     EXPECT_EQ(StateFiles::readHistory(folder()), history);
 
-    ScanRegion region;
-    region.name = "Region 1";
-    region.size = QSizeF(2, 3);
-    region.back = BackTarget::automatic();
+    const ScanRegion region = makeRegion({}, {2, 3}, BackTarget::automatic(), "Region 1");
     ASSERT_TRUE(StateFiles::writeSession(folder(), {region}));
     EXPECT_EQ(StateFiles::readSession(folder()), std::vector<ScanRegion>{region});
 
@@ -73,7 +51,7 @@ TEST_F(StateFilesTest, HistorySessionAndPreviousScanRoundTrip)
     ASSERT_TRUE(StateFiles::writePrevBedSize(folder(), QSizeF(8.5, 11.7)));
     EXPECT_EQ(StateFiles::readPrevImage(folder()).size(), picture.size());
     EXPECT_EQ(StateFiles::readPrevBedSize(folder()), QSizeF(8.5, 11.7));
-    EXPECT_FALSE(readAll(file(StateFiles::prevBedName)).contains('\n')) << "the bed file is compact";
+    EXPECT_FALSE(readFile(file(StateFiles::prevBedName)).contains('\n')) << "the bed file is compact";
 }
 
 TEST_F(StateFilesTest, MissingOrUndecodableFilesReadAsNothing)
@@ -104,20 +82,18 @@ TEST_F(StateFilesTest, MissingOrUndecodableFilesReadAsNothing)
 TEST_F(StateFilesTest, LegacyFilesMoveToTheCurrentNamesUnlessTheseExist)
 {
     const QDir d(folder());
-    writeAll(d.filePath(".harlune-history.json"), "legacy history");
-    writeAll(d.filePath(".harlune-session.json"), "legacy session");
-    writeAll(d.filePath(".harlune-prev.png"), "legacy png");
-    writeAll(d.filePath(".harlune-prev.json"), "legacy bed");
-    writeAll(d.filePath(".bivara-session.json"), "current session");
+    for (const char* name : {"harlune-history.json", "harlune-session.json", "harlune-prev.png", "harlune-prev.json"})
+        ASSERT_TRUE(writeFile(d.filePath(QString(".") + name), QByteArray("legacy ") + name));
+    ASSERT_TRUE(writeFile(d.filePath(".bivara-session.json"), "current session"));
 
     StateFiles::migrateLegacyDotfiles(folder());
 
-    EXPECT_EQ(readAll(d.filePath(".bivara-history.json")), "legacy history");
-    EXPECT_EQ(readAll(d.filePath(".bivara-prev.png")), "legacy png");
-    EXPECT_EQ(readAll(d.filePath(".bivara-prev.json")), "legacy bed");
+    EXPECT_EQ(readFile(d.filePath(".bivara-history.json")), "legacy harlune-history.json");
+    EXPECT_EQ(readFile(d.filePath(".bivara-prev.png")), "legacy harlune-prev.png");
+    EXPECT_EQ(readFile(d.filePath(".bivara-prev.json")), "legacy harlune-prev.json");
     EXPECT_FALSE(d.exists(".harlune-history.json"));
-    EXPECT_EQ(readAll(d.filePath(".bivara-session.json")), "current session") << "never overwritten";
-    EXPECT_EQ(readAll(d.filePath(".harlune-session.json")), "legacy session") << "stays where it is";
+    EXPECT_EQ(readFile(d.filePath(".bivara-session.json")), "current session") << "never overwritten";
+    EXPECT_EQ(readFile(d.filePath(".harlune-session.json")), "legacy harlune-session.json") << "stays where it is";
 }
 
 TEST_F(StateFilesTest, AFullDiskLeavesEveryStateFileWhole)
@@ -128,8 +104,8 @@ TEST_F(StateFilesTest, AFullDiskLeavesEveryStateFileWhole)
     for (int i = 0; i < 15; ++i) fifteen.push_back(record(QString("scan_%1").arg(i), 1));
     ASSERT_TRUE(StateFiles::writeHistory(disk, fifteen));
     ASSERT_TRUE(StateFiles::writePrevImage(disk, QImage(8, 8, QImage::Format_RGB32)));
-    const QByteArray history = readAll(StateFiles::path(disk, StateFiles::historyName));
-    const QByteArray image = readAll(StateFiles::path(disk, StateFiles::prevImageName));
+    const QByteArray history = readFile(StateFiles::path(disk, StateFiles::historyName));
+    const QByteArray image = readFile(StateFiles::path(disk, StateFiles::prevImageName));
     if (!full.fill()) GTEST_SKIP() << "neither a tmpfs mount nor a file-size limit is available here";
 
     QImage noise(600, 600, QImage::Format_RGB32);  // a PNG of about a megabyte
@@ -138,19 +114,17 @@ TEST_F(StateFilesTest, AFullDiskLeavesEveryStateFileWhole)
     fifteen.push_back(record("scan_15", 2));
     EXPECT_FALSE(StateFiles::writeHistory(disk, fifteen));
     EXPECT_FALSE(StateFiles::writePrevImage(disk, noise));
-    EXPECT_EQ(readAll(StateFiles::path(disk, StateFiles::historyName)), history);
-    EXPECT_EQ(readAll(StateFiles::path(disk, StateFiles::prevImageName)), image);
+    EXPECT_EQ(readFile(StateFiles::path(disk, StateFiles::historyName)), history);
+    EXPECT_EQ(readFile(StateFiles::path(disk, StateFiles::prevImageName)), image);
     EXPECT_TRUE(QDir(disk).entryList({".bivara-tmp-*"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(StateFilesTest, AWriteIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
 {
     ASSERT_TRUE(StateFiles::writeSession(folder(), {}));
-    const QByteArray before = readAll(file(StateFiles::sessionName));
+    const QByteArray before = readFile(file(StateFiles::sessionName));
     QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-    ScanRegion region;
-    region.name = "Region 1";
-    const auto attempt = [&] { return StateFiles::writeSession(folder(), {region}); };
+    const auto attempt = [&] { return StateFiles::writeSession(folder(), {makeRegion({}, {}, {}, "Region 1")}); };
 
     if (geteuid() != 0) {
         EXPECT_FALSE(attempt());
@@ -168,33 +142,33 @@ TEST_F(StateFilesTest, AWriteIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
         EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write went through, 3: could not drop privileges";
     }
     QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(readAll(file(StateFiles::sessionName)), before);
+    EXPECT_EQ(readFile(file(StateFiles::sessionName)), before);
 }
 
 TEST_F(StateFilesTest, AnUndecodableFileIsKeptBeforeItIsFirstOverwritten)
 {
     writeAll(file(StateFiles::historyName), "[{\"truncated");
     ASSERT_TRUE(StateFiles::writeHistory(folder(), {record("scan_0001", 1)}));
-    EXPECT_EQ(readAll(file(StateFiles::historyName) + ".bad"), "[{\"truncated");
+    EXPECT_EQ(readFile(file(StateFiles::historyName) + ".bad"), "[{\"truncated");
     EXPECT_TRUE(StateFiles::readHistory(folder()));
 
     // Later saves over a good file leave the kept copy alone; a newer undecodable file replaces it.
     ASSERT_TRUE(StateFiles::writeHistory(folder(), {record("scan_0002", 1)}));
-    EXPECT_EQ(readAll(file(StateFiles::historyName) + ".bad"), "[{\"truncated");
+    EXPECT_EQ(readFile(file(StateFiles::historyName) + ".bad"), "[{\"truncated");
     writeAll(file(StateFiles::historyName), "garbage 2");
     ASSERT_TRUE(StateFiles::writeHistory(folder(), {}));
-    EXPECT_EQ(readAll(file(StateFiles::historyName) + ".bad"), "garbage 2");
+    EXPECT_EQ(readFile(file(StateFiles::historyName) + ".bad"), "garbage 2");
 
     writeAll(file(StateFiles::sessionName), "{}");
     ASSERT_TRUE(StateFiles::writeSession(folder(), {}));
-    EXPECT_EQ(readAll(file(StateFiles::sessionName) + ".bad"), "{}");
+    EXPECT_EQ(readFile(file(StateFiles::sessionName) + ".bad"), "{}");
 
     // A file that cannot be kept (a folder is in the way) is not overwritten.
     writeAll(file(StateFiles::historyName), "garbage");
     QFile::remove(file(StateFiles::historyName) + ".bad");
     ASSERT_TRUE(QDir(folder()).mkdir(".bivara-history.json.bad"));
     EXPECT_FALSE(StateFiles::writeHistory(folder(), {record("scan_0001", 1)}));
-    EXPECT_EQ(readAll(file(StateFiles::historyName)), "garbage");
+    EXPECT_EQ(readFile(file(StateFiles::historyName)), "garbage");
 }
 
 TEST(SafeStem, StemsFromFilesStayInsideTheFolder)

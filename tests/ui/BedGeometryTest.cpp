@@ -1,5 +1,8 @@
 #include "ui/BedGeometry.h"
 
+#include "support/Make.h"
+#include "support/Near.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,14 +19,7 @@ const QSizeF bed(8, 10);
 const QSizeF view(400, 500);
 const QRectF fit(0, 0, 400, 500);
 
-ScanRegion region(QPointF c, QSizeF s, double angle = 0)
-{
-    ScanRegion r;
-    r.center = c;
-    r.size = s;
-    r.angle = angle;
-    return r;
-}
+ScanRegion region(QPointF c, QSizeF s, double angle = 0) { return makeRegion(c, s, {}, {}, angle); }
 
 bool finite(const ScanRegion& r)
 {
@@ -51,9 +47,7 @@ TEST(BedMapping, FitsZoomsAboutThePointerAndClampsThePan)
     // The bed point under the pointer stays under it; zoom stops at its limits.
     const Zoom z = zoomBy({}, 2, QPointF(100, 150), view, base, bed);
     EXPECT_DOUBLE_EQ(z.zoom, 2);
-    const Mapping zoomed(fitRect(base, view, z), bed);
-    EXPECT_NEAR(zoomed.toView(QPointF(2, 3)).x(), 100, 1e-9);
-    EXPECT_NEAR(zoomed.toView(QPointF(2, 3)).y(), 150, 1e-9);
+    EXPECT_TRUE(near(Mapping(fitRect(base, view, z), bed).toView(QPointF(2, 3)), QPointF(100, 150)));
     EXPECT_DOUBLE_EQ(zoomBy(z, 100, QPointF(0, 0), view, base, bed).zoom, maxZoom);
     EXPECT_EQ(zoomBy({}, 0.5, QPointF(10, 10), view, base, bed), Zoom{}) << "at zoom 1 zooming out changes nothing";
 
@@ -69,12 +63,7 @@ TEST(BedMapping, NoScaleMeansNoGestureAndNoNonFiniteNumber)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const ScanRegion r = region(QPointF(2, 2), QSizeF(2, 2));
-    struct Case {
-        const char* name;
-        QSizeF container;
-        QSize image;
-        QSizeF bed;
-    } cases[] = {
+    struct Case { const char* name; QSizeF container; QSize image; QSizeF bed; } cases[] = {
         {"empty container", QSizeF(0, 0), QSize(80, 100), bed},
         {"empty image", view, QSize(0, 0), bed},
         {"zero bed width", view, QSize(80, 100), QSizeF(0, 10)},
@@ -113,9 +102,7 @@ TEST(BedHitTesting, RegionsHandlesAndEdges)
     EXPECT_FALSE(regionContains(turned, QPointF(5.5, 5)));
 
     // The knob lies 30 points beyond the top edge, along the line from the centre.
-    const HandlePoints h = handlePts(turned, map);
-    EXPECT_NEAR(h.knob.x(), 200 + 50 + 30, 1e-9);
-    EXPECT_NEAR(h.knob.y(), 250, 1e-9);
+    EXPECT_TRUE(near(handlePts(turned, map).knob, QPointF(200 + 50 + 30, 250)));
 
     // Equally near two edges (or corners): the lower index wins; beyond hitR: none.
     const std::array<QPointF, 4> square{QPointF(0, 0), QPointF(100, 0), QPointF(100, 100), QPointF(0, 100)};
@@ -131,8 +118,7 @@ TEST(BedHitTesting, RegionsHandlesAndEdges)
     EXPECT_EQ(regionsAt(stack, QPointF(2, 2)), (std::vector<size_t>{1, 0}));
     const auto hit = resizeHandleAt(stack, map, QPointF(75, 100));  // region 1's left edge, inside region 0
     ASSERT_TRUE(hit);
-    EXPECT_EQ(hit->index, 1u);
-    EXPECT_EQ(hit->handle, (Handle{Handle::edge, 3}));
+    EXPECT_EQ(std::pair(hit->index, hit->handle), std::pair(size_t(1), Handle{Handle::edge, 3}));
 }
 
 TEST(BedDragging, ResizesMovesAndRotationsFollowTheRules)
@@ -141,14 +127,7 @@ TEST(BedDragging, ResizesMovesAndRotationsFollowTheRules)
     const ScanRegion a = region(QPointF(2, 2), QSizeF(2, 2));
     const ScanRegion turned = region(QPointF(4, 5), QSizeF(3, 2), 0.4);
     const auto corner2 = map.cornersInView(turned)[2];
-    struct Case {
-        const char* name;
-        ScanRegion start;
-        Handle handle;
-        QPointF from, to;
-        bool shift;
-        std::function<void(const ScanRegion&)> check;
-    } cases[] = {
+    struct Case { const char* name; ScanRegion start; Handle handle; QPointF from, to; bool shift; std::function<void(const ScanRegion&)> check; } cases[] = {
         {"a corner past the opposite corner leaves minInch", a, {Handle::corner, 2}, {150, 150}, {10, 10}, false,
          [](const ScanRegion& r) {
              EXPECT_EQ(r.size, QSizeF(minInch, minInch));
@@ -157,15 +136,11 @@ TEST(BedDragging, ResizesMovesAndRotationsFollowTheRules)
         {"a corner of a turned region keeps the opposite corner still", turned, {Handle::corner, 2}, corner2,
          corner2 + QPointF(20, 35), false,
          [&](const ScanRegion& r) {
-             EXPECT_NEAR(r.corners()[0].x(), turned.corners()[0].x(), 1e-9);
-             EXPECT_NEAR(r.corners()[0].y(), turned.corners()[0].y(), 1e-9);
+             EXPECT_TRUE(near(r.corners()[0], turned.corners()[0]));
              EXPECT_GT(r.size.width(), turned.size.width());
          }},
         {"the left edge changes the width only", a, {Handle::edge, 3}, {50, 100}, {0, 140}, false,
-         [](const ScanRegion& r) {
-             EXPECT_EQ(r.center, QPointF(1.5, 2));
-             EXPECT_EQ(r.size, QSizeF(3, 2));
-         }},
+         [](const ScanRegion& r) { EXPECT_EQ(std::pair(r.center, r.size), std::pair(QPointF(1.5, 2), QSizeF(3, 2))); }},
         {"a move stops flush with the bed edge", a, {Handle::move}, {100, 100}, {-300, 100}, false,
          [](const ScanRegion& r) { EXPECT_EQ(r.center, QPointF(1, 2)); }},
         {"near a right angle rotation lands on it", a, {Handle::rotate}, {100, 20}, {300, 100.8}, false,
@@ -188,13 +163,7 @@ TEST(BedDragging, ResizesMovesAndRotationsFollowTheRules)
 
 TEST(BedDragging, RegionsStayOnTheBedOrAreCentredWhenLarger)
 {
-    struct Case {
-        const char* name;
-        ScanRegion in;
-        bool resize;
-        QPointF center;
-        QSizeF size;
-    } cases[] = {
+    struct Case { const char* name; ScanRegion in; bool resize; QPointF center; QSizeF size; } cases[] = {
         {"past the right edge", region(QPointF(7.5, 5), QSizeF(2, 2)), false, QPointF(7, 5), QSizeF(2, 2)},
         {"past the top edge", region(QPointF(3, -1), QSizeF(2, 2)), false, QPointF(3, 1), QSizeF(2, 2)},
         {"wider than the bed: centre clamped", region(QPointF(9, 5), QSizeF(10, 2)), false, QPointF(8, 5), QSizeF(10, 2)},
@@ -205,11 +174,7 @@ TEST(BedDragging, RegionsStayOnTheBedOrAreCentredWhenLarger)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ScanRegion r = c.resize ? resizedInsideBed(c.in, bed) : translatedInsideBed(c.in, bed);
-        EXPECT_NEAR(r.center.x(), c.center.x(), 1e-9);
-        EXPECT_NEAR(r.center.y(), c.center.y(), 1e-9);
-        EXPECT_NEAR(r.size.width(), c.size.width(), 1e-9);
-        EXPECT_NEAR(r.size.height(), c.size.height(), 1e-9);
-        EXPECT_EQ(r.angle, c.in.angle);
+        EXPECT_TRUE(near(r, makeRegion(c.center, c.size, {}, {}, c.in.angle)));
     }
 }
 
@@ -220,12 +185,7 @@ TEST(BedDrawingGeometry, HatchLinesLieInsideSevenPointsApart)
     ASSERT_EQ(lines.size(), 14u);  // x + y = c for every multiple c of 7√2 in (0, 140)
     for (const QLineF& l : lines) {
         EXPECT_NEAR(l.p1().x() + l.p1().y(), l.p2().x() + l.p2().y(), 1e-9) << "rises to the right at 45°";
-        for (QPointF p : {l.p1(), l.p2()}) {
-            EXPECT_GE(p.x(), -1e-9);
-            EXPECT_LE(p.x(), 70 + 1e-9);
-            EXPECT_GE(p.y(), -1e-9);
-            EXPECT_LE(p.y(), 70 + 1e-9);
-        }
+        for (QPointF p : {l.p1(), l.p2()}) EXPECT_TRUE(QRectF(-1e-9, -1e-9, 70 + 2e-9, 70 + 2e-9).contains(p)) << p.x() << "," << p.y();
     }
     const double gap = (lines[1].p1().x() + lines[1].p1().y() - lines[0].p1().x() - lines[0].p1().y()) / std::numbers::sqrt2;
     EXPECT_NEAR(gap, 7, 1e-9);

@@ -65,28 +65,15 @@ int largestDifference(const QImage& a, const QImage& b)
 
 TEST(BedLayers, FramesLookDrawnWholeAndOnlyChangedLayersAreRedrawn)
 {
-    struct Step {
-        const char* change;
-        void (*apply)(Frame&);
-        int redrawn;  // layers drawn anew for this frame
-    };
+    struct Step { const char* change; void (*apply)(Frame&); int redrawn; /* layers drawn anew for this frame */ };
     const Step steps[] = {
         {"first frame", [](Frame&) {}, 2},
         {"nothing changed", [](Frame&) {}, 0},
-        {"the selected region dragged",
-         [](Frame& f) {
-             for (QPointF& c : f.regions[2].corners) c += QPointF(7, -4);
-         },
-         0},
+        {"the selected region dragged", [](Frame& f) { for (QPointF& c : f.regions[2].corners) c += QPointF(7, -4); }, 0},
         {"the cord follows the pointer", [](Frame& f) { f.cord->to = QPointF(60, 60); }, 0},
         {"a region below relabelled", [](Frame& f) { f.regions[0].look.label = "renamed"; }, 1},
         {"a region above turned into a back", [](Frame& f) { f.regions[4].look.back = true; }, 1},
-        {"another region selected",
-         [](Frame& f) {
-             f.regions[2].look.selected = false;
-             f.regions[4].look.selected = true;
-         },
-         1},  // nothing is above the last one
+        {"another region selected", [](Frame& f) { f.regions[2].look.selected = false, f.regions[4].look.selected = true; }, 1},
         {"nothing selected", [](Frame& f) { f.regions[4].look.selected = false; }, 1},
         {"the overview replaced", [](Frame& f) { f.picture = f.picture.copy(); }, 1},
         {"resized", [](Frame& f) { f.size = QSize(300, 260); }, 1},

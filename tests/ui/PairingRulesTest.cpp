@@ -2,6 +2,8 @@
 #include "ui/PairingGeometry.h"
 #include "ui/PairingRules.h"
 
+#include "support/Make.h"
+#include "support/Near.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +17,7 @@ QPolygonF square(QPointF topLeft, double side)
     return QPolygonF({topLeft, topLeft + QPointF(side, 0), topLeft + QPointF(side, side), topLeft + QPointF(0, side)});
 }
 
-ScanRegion back(BackTarget target = BackTarget::automatic())
-{
-    ScanRegion r;
-    r.back = target;
-    return r;
-}
+ScanRegion back() { return makeRegion({}, {}, BackTarget::automatic()); }
 
 }  // namespace
 
@@ -178,9 +175,8 @@ TEST(PairingRules, APendingLinkHighlightsThePhotoUnderItsPointerAndDrawsItsCord)
 
 TEST(PairingRules, ThePreviousBedIsRememberedOrTheScannersOrLetterSized)
 {
-    ScannerInfo a4;
+    ScannerInfo a4, unknown;
     a4.bedSizeInches = QSizeF(8.27, 11.69);
-    ScannerInfo unknown;
     EXPECT_EQ(previousBedSize(QSizeF(9, 12), a4), QSizeF(9, 12));
     EXPECT_EQ(previousBedSize(std::nullopt, a4), QSizeF(8.27, 11.69));
     EXPECT_EQ(previousBedSize(std::nullopt, std::nullopt), QSizeF(8.5, 11.7));
@@ -197,14 +193,11 @@ TEST(PairingGeometry, ThePreviousScanFitsItsHalfAndMapsByTheBedsWidth)
     EXPECT_EQ(mapBedPoint({1, 2}, QRectF(10, 20, 170, 234), {8.5, 11.7}), QPointF(30, 60));
     EXPECT_EQ(mapBedPoint({1, 2}, QRectF(10, 20, 170, 234), {0, 11.7}), QPointF(11, 22)) << "unknown width: one point an inch";
 
-    ScanRecord r;
-    r.center = {2, 2};
-    r.size = {2, 1};
+    ScanRecord r = makeRecord("", 0, {2, 2}, {2, 1});
     r.angle = M_PI / 2;
     const QPolygonF p = recordPolygon(r, QRectF(0, 0, 100, 100), {10, 10});
     ASSERT_EQ(p.size(), 4);
-    EXPECT_NEAR(p[0].x(), 25, 1e-9);  // the top-left corner turned a quarter clockwise
-    EXPECT_NEAR(p[0].y(), 10, 1e-9);
+    EXPECT_TRUE(near(p[0], QPointF(25, 10))) << "the top-left corner turned a quarter clockwise";
     EXPECT_EQ(polygonAt({5, 5}, {square({0, 0}, 10), square({2, 2}, 10)}), 1u) << "the topmost, drawn last";
     EXPECT_EQ(polygonAt({50, 5}, {square({0, 0}, 10)}), std::nullopt);
 }
@@ -212,16 +205,11 @@ TEST(PairingGeometry, ThePreviousScanFitsItsHalfAndMapsByTheBedsWidth)
 TEST(PairingGeometry, CordsHangWithinTheirLimitsAndBracketsKeepTheirLength)
 {
     using namespace PairingGeometry;
-    EXPECT_EQ(linkCordSag(10), 18);
-    EXPECT_DOUBLE_EQ(linkCordSag(200), 36);
-    EXPECT_EQ(linkCordSag(1000), 70);
-    EXPECT_EQ(connectorSag(10), 12);
-    EXPECT_DOUBLE_EQ(connectorSag(200), 28);
-    EXPECT_EQ(connectorSag(1000), 54);
+    for (const auto& [span, link, connector] : {std::tuple{10.0, 18.0, 12.0}, {200.0, 36.0, 28.0}, {1000.0, 70.0, 54.0}})
+        EXPECT_TRUE(std::abs(linkCordSag(span) - link) < 1e-12 && std::abs(connectorSag(span) - connector) < 1e-12) << span;
     const QPainterPath path = cordPath({0, 10}, {100, 30}, 20);
     // The quadratic's control point (50, 50), 20 below the lower end, as the cubic Qt keeps.
-    EXPECT_NEAR(path.elementAt(1).x, 100.0 / 3, 1e-9);
-    EXPECT_NEAR(path.elementAt(1).y, 110.0 / 3, 1e-9);
+    EXPECT_TRUE(near(QPointF(path.elementAt(1)), QPointF(100.0 / 3, 110.0 / 3)));
 
     struct Case { double side; double arm; };
     for (const Case c : {Case{10, 6}, Case{40, 11.2}, Case{100, 15}}) {

@@ -1,4 +1,5 @@
 #include "support/BedPainter.h"
+#include "support/Make.h"
 #include "support/ModelFixture.h"
 
 #include "ui/AllLinksToggle.h"
@@ -24,54 +25,26 @@ protected:
 
     static QPointF spot(int i) { return QPointF(1.5 + (i % 3) * 2.8, 1.6 + (i / 3) * 2.9); }
 
-    void remember(int fronts)
-    {
-        std::vector<ScanRecord> history;
-        for (int i = 0; i < fronts; ++i) {
-            ScanRecord r;
-            r.base = AppModel::numberedStem("scan", i + 1);
-            r.center = spot(i);
-            r.size = QSizeF(2.4, 2.4);
-            r.session = 1;
-            history.push_back(r);
-        }
-        model->setHistory(history);
-    }
-
-    std::vector<ScanRegion> layBacks(int count)
-    {
-        std::vector<ScanRegion> regions;
-        for (int i = 0; i < count; ++i) {
-            ScanRegion r;
-            r.name = QString("Region %1").arg(i + 1);
-            r.center = spot(i);
-            r.size = QSizeF(2.4, 2.4);
-            r.back = BackTarget::automatic();
-            regions.push_back(r);
-        }
-        model->setRegions(regions);
-        return regions;
-    }
-
     PairingWorkspace& open(int fronts, int backs)
     {
         makeModel();
         model->setInfo(ScriptedEngine::defaultInfo());
         model->setOverview(QImage(64, 88, QImage::Format_RGB32));
-        remember(fronts);
-        layBacks(backs);
+        std::vector<ScanRecord> history;
+        for (int i = 0; i < fronts; ++i)
+            history.push_back(makeRecord(AppModel::numberedStem("scan", i + 1), 0, spot(i), {2.4, 2.4}, 1));
+        model->setHistory(history);
+        std::vector<ScanRegion> regions;
+        for (int i = 0; i < backs; ++i)
+            regions.push_back(makeRegion(spot(i), {2.4, 2.4}, BackTarget::automatic(), QString("Region %1").arg(i + 1)));
+        model->setRegions(regions);
         ws = std::make_unique<PairingWorkspace>(*model);
         ws->resize(1000, 640);
         ws->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(ws.get()));
-        replan();
-        return *ws;
-    }
-
-    void replan()
-    {
         ws->setPlan(model->plannedStems());
         reportBacks();
+        return *ws;
     }
 
     QWidget* bed() const
@@ -122,21 +95,19 @@ protected:
 
 TEST_F(WorkspaceTest, HeaderCountsTheFrontsAndTheMatchedBacks)
 {
-    struct Case { int fronts; int backs; QString previous; QString matched; bool green; };
-    const Case cases[] = {
-        {3, 3, "3 fronts", "3/3 matched", true},
-        {1, 0, "1 front", "0/0 matched", false},
-        {0, 0, "0 fronts", "0/0 matched", false},
-        {4, 4, "4 fronts", "4/4 matched", true},
-        {2, 4, "2 fronts", "2/4 matched", false},
-    };
+    struct Case { int fronts, backs; QString previous, matched; bool green; };
+    const Case cases[] = {{3, 3, "3 fronts", "3/3 matched", true}, {1, 0, "1 front", "0/0 matched", false},
+                          {0, 0, "0 fronts", "0/0 matched", false}, {4, 4, "4 fronts", "4/4 matched", true},
+                          {2, 4, "2 fronts", "2/4 matched", false}};
     for (const Case& c : cases) {
         open(c.fronts, c.backs);
-        ASSERT_TRUE(label(c.previous)) << c.previous.toStdString();
-        EXPECT_EQ(label(c.previous)->palette().color(QPalette::WindowText), Theme::secondary());
-        ASSERT_TRUE(label(c.matched)) << c.matched.toStdString();
-        EXPECT_EQ(label(c.matched)->palette().color(QPalette::WindowText),
-                  c.green ? PairPalette::colors()[3] : Theme::secondary()) << c.matched.toStdString();
+        const auto colour = [&](const QString& text) {
+            QLabel* l = label(text);
+            EXPECT_TRUE(l) << text.toStdString();
+            return l ? l->palette().color(QPalette::WindowText) : QColor();
+        };
+        EXPECT_EQ(colour(c.previous), Theme::secondary());
+        EXPECT_EQ(colour(c.matched), c.green ? PairPalette::colors()[3] : Theme::secondary()) << c.matched.toStdString();
         ws.reset();
         model.reset();
     }
@@ -156,10 +127,7 @@ TEST_F(WorkspaceTest, HoveringAPreviousPhotoTracesItsLinkAndTheToggleShowsEveryL
     QTest::mouseClick(part<AllLinksToggle>(), Qt::LeftButton);
     EXPECT_TRUE(ws->showAllLinks());
     ASSERT_EQ(cords().size(), 3u);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(cords()[i].colorIndex, i);
-        EXPECT_EQ(cords()[i].emphatic, i == 1) << "only the hovered photo's cord is emphatic";
-    }
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(std::pair(cords()[i].colorIndex, cords()[i].emphatic), std::pair(i, i == 1)) << "only the hovered cord is emphatic";
 
     // The frames follow the layout: a wider window moves both halves' frames.
     const QPointF before = ws->prevFrames()[0].center;
@@ -198,7 +166,6 @@ TEST_F(WorkspaceTest, DraggingACordFromAPreviousPhotoOntoABackLinksThem)
 
     QTest::mouseMove(from, front(0, from));
     ASSERT_EQ(cords().size(), 1u);
-
     QTest::mousePress(from, Qt::LeftButton, {}, front(0, from));
     QTest::mouseMove(from, front(0, from) + QPoint(2, 0));
     EXPECT_FALSE(cord()) << "2 points is not yet a drag";
@@ -216,9 +183,8 @@ TEST_F(WorkspaceTest, DraggingACordFromAPreviousPhotoOntoABackLinksThem)
     EXPECT_FALSE(cord());
     EXPECT_EQ(model->region(target)->back, BackTarget::history("scan_0001"));
     EXPECT_EQ(model->selectedID(), target);
-    const auto plan = model->plannedStems();
-    EXPECT_EQ(plan.value(target), "scan_0001_b");
-    EXPECT_EQ(plan.value(model->regions()[0].id), "scan_0003_b") << "the back that lost its front pairs anew";
+    EXPECT_EQ(model->plannedStems().value(target), "scan_0001_b");
+    EXPECT_EQ(model->plannedStems().value(model->regions()[0].id), "scan_0003_b") << "the back that lost its front pairs anew";
 }
 
 TEST_F(WorkspaceTest, APendingLinkHighlightsBothEndsAndIsCompletedOrCancelledByAClick)

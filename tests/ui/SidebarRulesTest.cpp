@@ -1,5 +1,7 @@
 #include "ui/SidebarRules.h"
 
+#include "support/Make.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,44 +18,22 @@ TEST(SidebarRules, ScanTitleCountsRegions)
 
 TEST(SidebarRules, AngleLabels)
 {
-    const struct {
-        double radians;
-        std::optional<QString> label;
-    } cases[] = {
-        {0.0, std::nullopt},
-        {0.0005, std::nullopt},
-        {-0.0008, std::nullopt},
-        {0.1, "↻5.7°"},
-        {-2.5 * M_PI / 180, "↻-2.5°"},
-        {9.94 * M_PI / 180, "↻9.9°"},
-        {9.96 * M_PI / 180, "↻10°"},
-        {0.5, "↻29°"},
-        {M_PI / 2, "↻90°"},
-        {-30.5 * M_PI / 180, "↻-31°"},  // halves away from zero
-        {std::nan(""), std::nullopt},
-    };
-    for (const auto& c : cases) EXPECT_EQ(angleLabel(c.radians), c.label) << c.radians;
+    const double deg = M_PI / 180;
+    const std::pair<double, std::optional<QString>> cases[] = {
+        {0.0, std::nullopt}, {0.0005, std::nullopt}, {-0.0008, std::nullopt}, {0.1, "↻5.7°"}, {-2.5 * deg, "↻-2.5°"},
+        {9.94 * deg, "↻9.9°"}, {9.96 * deg, "↻10°"}, {0.5, "↻29°"}, {M_PI / 2, "↻90°"},
+        {-30.5 * deg, "↻-31°"} /* halves away from zero */, {std::nan(""), std::nullopt}};
+    for (const auto& [radians, label] : cases) EXPECT_EQ(angleLabel(radians), label) << radians;
     EXPECT_EQ(sizeLabel(QSizeF(6, 4)), "6.0×4.0\"");
     EXPECT_EQ(sizeLabel(QSizeF(3.46, 2.04)), "3.5×2.0\"");
 }
 
 TEST(SidebarRules, BackTargetLabels)
 {
-    ScanRegion front;
-    front.name = "Region 1";
-    ScanRegion unplanned;
-    unplanned.name = "Region 2";
+    const ScanRegion front = makeRegion({}, {}, {}, "Region 1"), unplanned = makeRegion({}, {}, {}, "Region 2");
     const std::vector<ScanRegion> regions{front, unplanned};
     const AppModel::StemMap plan{{front.id, "scan_0001"}};
-    auto back = [](std::optional<BackTarget> target) {
-        ScanRegion r;
-        r.back = target;
-        return r;
-    };
-    const struct {
-        std::optional<BackTarget> target;
-        std::optional<QString> label;
-    } cases[] = {
+    const struct { std::optional<BackTarget> target; std::optional<QString> label; } cases[] = {
         {std::nullopt, std::nullopt},
         {BackTarget::automatic(), "auto-pairs by area"},
         {BackTarget::history("scan_0007"), "back of scan_0007"},
@@ -61,17 +41,14 @@ TEST(SidebarRules, BackTargetLabels)
         {BackTarget::region(unplanned.id), "back of Region 2"},
         {BackTarget::region(QUuid::createUuid()), "back of front"},
     };
-    for (const auto& c : cases) EXPECT_EQ(backTargetLabel(back(c.target), regions, plan), c.label);
+    for (const auto& c : cases) EXPECT_EQ(backTargetLabel(makeRegion({}, {}, c.target), regions, plan), c.label);
     EXPECT_EQ(plannedName(plan, front.id), "scan_0001");
     EXPECT_EQ(plannedName(plan, unplanned.id), "—");
 }
 
 TEST(SidebarRules, SavedAreaHeight)
 {
-    const struct {
-        int lastSaved, history;
-        double block, height;
-    } cases[] = {
+    const struct { int lastSaved, history; double block, height; } cases[] = {
         {0, 0, 1000, 28},
         {2, 0, 1000, 28 + 110 + 26},
         {0, 3, 1000, 220},  // 28 + 220 + 26, capped
@@ -85,28 +62,17 @@ TEST(SidebarRules, SavedAreaHeight)
 
 TEST(SidebarRules, BadgeMenuOffersOtherFrontsThenTheEightNewestRecords)
 {
-    ScanRegion self, other, otherBack, unplanned;
-    self.name = "Region 1";
-    other.name = "Region 2";
-    otherBack.back = BackTarget::automatic();
-    unplanned.name = "Region 4";
+    const ScanRegion self = makeRegion({}, {}, {}, "Region 1"), other = makeRegion({}, {}, {}, "Region 2"),
+                     otherBack = makeRegion({}, {}, BackTarget::automatic()), unplanned = makeRegion({}, {}, {}, "Region 4");
     const AppModel::StemMap plan{{other.id, "scan_0002"}};
 
-    auto texts = [](const std::vector<BadgeMenuEntry>& entries) {
-        std::vector<QString> t;
-        for (const auto& e : entries) t.push_back(e.text);
-        return t;
-    };
     const auto alone = badgeMenuEntries(self, {self}, plan, {});
-    EXPECT_EQ(texts(alone), (std::vector<QString>{"Front side", "Back — auto (same area)"}));
-    EXPECT_FALSE(alone[0].target.has_value());
-    EXPECT_EQ(alone[1].target, BackTarget::automatic());
+    ASSERT_EQ(alone.size(), 2u);
+    EXPECT_EQ(std::pair(alone[0].text, alone[0].target), std::pair(QString("Front side"), std::optional<BackTarget>()));
+    EXPECT_EQ(std::pair(alone[1].text, alone[1].target), std::pair(QString("Back — auto (same area)"), std::optional(BackTarget::automatic())));
 
-    std::vector<ScanRecord> history(20);
-    for (int i = 0; i < 20; ++i) {
-        history[std::size_t(i)].base = QString("scan_%1").arg(i + 1, 4, 10, QChar('0'));
-        history[std::size_t(i)].date = (i * 7) % 20;  // out of order: newest are records 3, 6, 9, …
-    }
+    std::vector<ScanRecord> history;  // out of order: the newest are records 3, 6, 9, …
+    for (int i = 0; i < 20; ++i) history.push_back(makeRecord(QString("scan_%1").arg(i + 1, 4, 10, QChar('0')), (i * 7) % 20));
     const auto full = badgeMenuEntries(self, {self, other, otherBack, unplanned}, plan, history);
     ASSERT_EQ(full.size(), 2u + 2u + 8u);
     EXPECT_EQ(full[2].text, "Back of scan_0002");
