@@ -13,7 +13,12 @@ set -euo pipefail
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 bus=$!
 trap 'kill $bus 2>/dev/null || true' EXIT
-sleep 0.5
+# The program finds the accessibility bus only if it is there when it starts: wait for it.
+for _ in $(seq 100); do
+  dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+    >/dev/null 2>&1 && break
+  sleep 0.1
+done
 /usr/bin/python3 "$HERE/cycle.py" "$@"
 INNER
 )
