@@ -10,6 +10,7 @@
 
 #include "analysis/ImageUtil.h"
 #include "core/AppModel.h"
+#include "model/StateFiles.h"
 #include "platform/files/PngRowWriter.h"
 #include "support/PreparedEngine.h"
 
@@ -113,7 +114,10 @@ struct Bench {
     // One scan and save; returns the largest lateness of a 5-ms main-thread timer in ms.
     double scanOnce()
     {
-        QDir(model->outputDir()).removeRecursively();
+        // Last time's files go; the folder's lock, which the model holds, stays.
+        QDir out(model->outputDir());
+        for (const QString& name : out.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+            if (name != StateFiles::lockName) out.remove(name);
         model->setRegions(sixPrints());
         QElapsedTimer clock;
         clock.start();
