@@ -169,14 +169,13 @@ TEST_F(BedViewTest, ClicksSelectThroughTheStackAndFinishLinks)
     click(at(6, 8));
     EXPECT_EQ(model->selectedID(), std::nullopt);
 
+    // While a link is pending a click on empty bed cancels it, a click on a region completes it.
     model->startLink(bottom, true);
     click(at(6, 8));
     EXPECT_FALSE(model->pendingLink());
-    EXPECT_EQ(model->status(), "Link cancelled.");
     model->startLink(bottom, true);
     click(at(2.3, 2.3));
     EXPECT_FALSE(model->pendingLink());
-    EXPECT_EQ(model->status(), "Linked front ↔ back.");
     EXPECT_EQ(get(bottom).back, BackTarget::region(top));
 }
 
