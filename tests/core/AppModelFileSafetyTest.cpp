@@ -132,28 +132,22 @@ TEST_F(FileSafetyTest, ASecondModelInTheFolderChangesNothingThere)
     scanTwoFronts(first);
     spinUntil([] { return false; }, debounce * 5);  // the session's debounce
 
-    auto secondEngine = std::make_unique<ScriptedEngine>();
-    ScriptedEngine& engine2 = *secondEngine;
-    engine2.bedImage = paintedBed();
-    engine2.overviewImage = paintedBed();
     const QStringList before = snapshot(outputFolder());
-    AppModelOptions options;
-    options.preferences = prefs;
-    options.outputDir = outputFolder();
-    options.saveDebounce = debounce;
-    auto second = std::make_unique<AppModel>(std::move(secondEngine), options);
-    EXPECT_EQ(second->status(), AppModel::folderInUseText);
-    engine2.announce({"test:2", "Second"});
-    spinUntil([&] { return second->info().has_value(); });
-    runToEnd(second->preview());
-    scanTwoFronts(*second);
+    std::unique_ptr<AppModel> holder = std::move(model);
+    AppModel& second = makeModel([](ScriptedEngine& e) { e.bedImage = e.overviewImage = paintedBed(); });
+    EXPECT_EQ(second.status(), AppModel::folderInUseText);
+    announceScanner("test:2", "Second");
+    spinUntil([&] { return second.info().has_value(); });
+    runToEnd(second.preview());
+    scanTwoFronts(second);
     spinUntil([] { return false; }, debounce * 5);  // the session's debounce
-    EXPECT_EQ(second->status(), AppModel::folderInUseText);
-    EXPECT_EQ(engine2.scanCalls, 0);
+    EXPECT_EQ(second.status(), AppModel::folderInUseText);
+    EXPECT_EQ(engine->scanCalls, 0);
     EXPECT_EQ(snapshot(outputFolder()), before);
 
-    model.reset();  // the first one goes: the folder is free, and its history is read again
-    scanTwoFronts(*second);
-    EXPECT_TRUE(second->status().startsWith("✅ Saved 2 file(s)")) << second->status().toStdString();
-    EXPECT_EQ(second->history().size(), 4u);
+    scanTwoFronts(first);  // the first works on after the second has read the folder
+    holder.reset();  // the first one goes: the folder is free, and its history is read again
+    scanTwoFronts(second);
+    EXPECT_TRUE(second.status().startsWith("✅ Saved 2 file(s)")) << second.status().toStdString();
+    EXPECT_EQ(second.history().size(), 6u);
 }

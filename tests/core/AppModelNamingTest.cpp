@@ -84,6 +84,7 @@ TEST_F(NamingTest, PlannedStems)
         QString suffix;
         std::vector<ScanRegion> regions;
         std::vector<QString> stems;  // one per region
+        QString base = "scan";
     };
     const ScanRegion a = region({1, 1});
     const std::vector<const char*> ten = {"scan_0010.jpg"};
@@ -104,6 +105,9 @@ TEST_F(NamingTest, PlannedStems)
          {region({1, 1}, history("scan_0007")), region({5, 1}, history("scan_0007")),
           region({3, 3}, history("scan_0007-2"))},
          {"scan_0007-2", "scan_0007-2-3", "scan_0007-2-2"}},
+        {"a back takes the base name through its front, a remembered front keeps its own", {}, "",
+         {a, region({1.1, 1}, BackTarget::region(a.id)), region({5, 5}, history("scan_0007"))},
+         {"holiday_0001", "holiday_0001_b", "scan_0007_b"}, "holiday"},
         {"stems from files cannot leave the folder", {}, "",
          {region({1, 1}, history("../../etc/x")), region({3, 1}, history("..")), region({5, 1}, history(""))},
          {"..-..-etc-x_b", "scan_0001", "scan_0002"}},
@@ -113,24 +117,11 @@ TEST_F(NamingTest, PlannedStems)
         for (const char* f : c.files) touch(f);
         AppModel& m = makeModel();
         if (!c.suffix.isEmpty()) m.setBackSuffix(c.suffix);
+        m.setBaseName(c.base);
         m.setRegions(c.regions);
         const auto stems = m.plannedStems();
         for (std::size_t i = 0; i < c.regions.size(); ++i) EXPECT_EQ(stems.value(c.regions[i].id), c.stems[i]) << i;
         model.reset();
         QDir(outputFolder()).removeRecursively();
     }
-}
-
-TEST_F(NamingTest, BackFrontStemsAndARememberedFrontsOwnBase)
-{
-    AppModel& m = makeModel();
-    m.setBaseName("holiday");
-    const ScanRegion f = region({1, 1});
-    const ScanRegion paired = region({1.1, 1}, BackTarget::region(f.id));
-    const ScanRegion remembered = region({5, 5}, history("scan_0007"));
-    const ScanRegion orphan = region({5, 1}, BackTarget::region(QUuid::createUuid()));
-    m.setRegions({f, paired, remembered, orphan});
-    EXPECT_EQ(m.backFrontStems().value(paired.id), "holiday_0001");
-    EXPECT_EQ(m.plannedStems().value(remembered.id), "scan_0007_b") << "whatever the current base name";
-    EXPECT_FALSE(m.backFrontStems().contains(orphan.id));
 }

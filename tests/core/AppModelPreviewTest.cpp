@@ -36,7 +36,7 @@ protected:
 
 }  // namespace
 
-TEST_F(PreviewTest, TheEarlyImageFreesTheWindowWhileTheScannerReturns)
+TEST_F(PreviewTest, TheEarlyImageFreesTheWindowWhileTheScannerReturnsAndTheButtonStartsOne)
 {
     AppModel& m = connectedModel();
     for (const bool again : {false, true}) {
@@ -57,6 +57,11 @@ TEST_F(PreviewTest, TheEarlyImageFreesTheWindowWhileTheScannerReturns)
     EXPECT_EQ(statuses, (std::vector<QString>{"Scanning preview…", "Preview ready — scanner returning…", "Preview ready.",
                                               "Scanning preview…", "Preview ready — scanner returning…",
                                               "Scanner is already busy."}));
+
+    // The scanner's own button starts one too.
+    engine->onPreviewButtonPressed();
+    ASSERT_TRUE(spinUntil([&] { return m.status() == "Preview ready."; }));
+    EXPECT_EQ(statuses[6], "Scanner button pressed — starting preview…");
 }
 
 TEST_F(PreviewTest, EveryEndLeavesTheModelIdleWithItsText)
@@ -85,14 +90,6 @@ TEST_F(PreviewTest, EveryEndLeavesTheModelIdleWithItsText)
         EXPECT_EQ(m.info().has_value(), c.info);
         EXPECT_EQ(m.overview().size(), c.overview ? bed.size() : QSize(0, 0));
     }
-}
-
-TEST_F(PreviewTest, TheScannerButtonStartsAPreview)
-{
-    AppModel& m = connectedModel();
-    engine->onPreviewButtonPressed();
-    ASSERT_TRUE(spinUntil([&] { return m.status() == "Preview ready."; }));
-    EXPECT_EQ(statuses.front(), "Scanner button pressed — starting preview…");
 }
 
 TEST_F(PreviewTest, WarmUpConnectsQuietlyOrInvitesAPreview)

@@ -2,6 +2,7 @@
 
 // A model over a scripted engine whose bed holds two prints, ready to scan at 100 dpi.
 
+#include "support/Make.h"
 #include "support/ModelFixture.h"
 
 #include <QDir>
@@ -22,10 +23,7 @@ protected:
 
     AppModel& readyModel()
     {
-        AppModel& m = makeModel([](ScriptedEngine& e) {
-            e.bedImage = paintedBed();
-            e.overviewImage = paintedBed();
-        });
+        AppModel& m = makeModel([](ScriptedEngine& e) { e.bedImage = e.overviewImage = paintedBed(); });
         announceScanner();
         spinUntil([&] { return m.info().has_value(); });
         m.setDpi(100);
@@ -34,12 +32,7 @@ protected:
 
     static ScanRegion print(QRectF inches, std::optional<BackTarget> back = std::nullopt)
     {
-        ScanRegion r;
-        r.name = "Photo";
-        r.center = inches.center();
-        r.size = inches.size();
-        r.back = back;
-        return r;
+        return makeRegion(inches.center(), inches.size(), back, "Photo");
     }
 
     QString out(const QString& name) const { return QDir(outputFolder()).filePath(name); }

@@ -68,11 +68,8 @@ TEST(RecordJson, RoundTripsWriteTheKnownKeys)
         EXPECT_FALSE(decodeRecord(missing)) << "every key is required: " << key.toStdString();
     }
 
-    // Pretty output with sorted keys; time in seconds since 2001 (2026 and 2050 in Unix time).
-    const QByteArray text = *encodeRegions({sampleRegion()});
-    EXPECT_TRUE(text.contains('\n'));
-    EXPECT_LT(text.indexOf("\"angle\""), text.indexOf("\"center\""));
-    EXPECT_LT(text.indexOf("\"name\""), text.indexOf("\"size\""));
+    // Pretty output; time in seconds since 2001 (2026 and 2050 in Unix time).
+    EXPECT_TRUE(encodeRegions({sampleRegion()})->contains('\n'));
     EXPECT_GT(timestampNow(), 1767225600.0 - 978307200.0);
     EXPECT_LT(timestampNow(), 2524608000.0 - 978307200.0);
 }

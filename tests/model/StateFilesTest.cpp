@@ -35,44 +35,37 @@ protected:
 
 }  // namespace
 
-TEST_F(StateFilesTest, HistorySessionAndPreviousScanRoundTrip)
-{
-    const std::vector<ScanRecord> history{record("scan_0001", 1), record("scan_0002", 1)};
-    ASSERT_TRUE(StateFiles::writeHistory(folder(), history));
-    EXPECT_EQ(StateFiles::readHistory(folder()), history);
-
-    const ScanRegion region = makeRegion({}, {2, 3}, BackTarget::automatic(), "Region 1");
-    ASSERT_TRUE(StateFiles::writeSession(folder(), {region}));
-    EXPECT_EQ(StateFiles::readSession(folder()), std::vector<ScanRegion>{region});
-
-    QImage picture(64, 88, QImage::Format_RGB32);
-    picture.fill(QColor(200, 120, 40));
-    ASSERT_TRUE(StateFiles::writePrevImage(folder(), picture));
-    ASSERT_TRUE(StateFiles::writePrevBedSize(folder(), QSizeF(8.5, 11.7)));
-    EXPECT_EQ(StateFiles::readPrevImage(folder()).size(), picture.size());
-    EXPECT_EQ(StateFiles::readPrevBedSize(folder()), QSizeF(8.5, 11.7));
-    EXPECT_FALSE(readFile(file(StateFiles::prevBedName)).contains('\n')) << "the bed file is compact";
-}
-
-TEST_F(StateFilesTest, MissingOrUndecodableFilesReadAsNothing)
+TEST_F(StateFilesTest, MissingFilesReadAsNothingAndWrittenOnesRoundTrip)
 {
     EXPECT_FALSE(StateFiles::readHistory(folder()));
     EXPECT_FALSE(StateFiles::readSession(folder()));
     EXPECT_TRUE(StateFiles::readPrevImage(folder()).isNull());
     EXPECT_FALSE(StateFiles::readPrevBedSize(folder()));
 
+    const std::vector<ScanRecord> history{record("scan_0001", 1), record("scan_0002", 1)};
+    ASSERT_TRUE(StateFiles::writeHistory(folder(), history));
+    EXPECT_EQ(StateFiles::readHistory(folder()), history);
+    const ScanRegion region = makeRegion({}, {2, 3}, BackTarget::automatic(), "Region 1");
+    ASSERT_TRUE(StateFiles::writeSession(folder(), {region}));
+    EXPECT_EQ(StateFiles::readSession(folder()), std::vector<ScanRegion>{region});
+    QImage picture(64, 88, QImage::Format_RGB32);
+    picture.fill(QColor(200, 120, 40));
+    ASSERT_TRUE(StateFiles::writePrevImage(folder(), picture) && StateFiles::writePrevBedSize(folder(), QSizeF(8.5, 11.7)));
+    EXPECT_EQ(StateFiles::readPrevImage(folder()).size(), picture.size());
+    EXPECT_EQ(StateFiles::readPrevBedSize(folder()), QSizeF(8.5, 11.7));
+    EXPECT_FALSE(readFile(file(StateFiles::prevBedName)).contains('\n')) << "the bed file is compact";
+}
+
+TEST_F(StateFilesTest, UndecodableFilesReadAsNothing)
+{
     writeAll(file(StateFiles::historyName), R"([{"id": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "base": "scan_0001",
         "center": [1, 2], "size": [3, 4], "angle": 0, "date": 1})");
     EXPECT_FALSE(StateFiles::readHistory(folder())) << "a record without a session";
     writeAll(file(StateFiles::sessionName), "[{");
     EXPECT_FALSE(StateFiles::readSession(folder()));
-
     const std::pair<const char*, std::optional<QSizeF>> beds[] = {
-        {R"({"w": 8.5})", std::nullopt},
-        {R"({"h": 11.7, "w": 8.5, "dpi": 75})", QSizeF(8.5, 11.7)},  // other keys are ignored
-        {R"({"h": 11.7, "w": 0})", std::nullopt},
-        {"not json", std::nullopt},
-    };
+        {R"({"w": 8.5})", std::nullopt}, {R"({"h": 11.7, "w": 8.5, "dpi": 75})", QSizeF(8.5, 11.7)} /* other keys are ignored */,
+        {R"({"h": 11.7, "w": 0})", std::nullopt}, {"not json", std::nullopt}};
     for (const auto& [json, size] : beds) {
         writeAll(file(StateFiles::prevBedName), json);
         EXPECT_EQ(StateFiles::readPrevBedSize(folder()), size) << json;

@@ -125,40 +125,28 @@ TEST(BedDragging, ResizesMovesAndRotationsFollowTheRules)
 {
     const Mapping map(fit, bed);
     const ScanRegion a = region(QPointF(2, 2), QSizeF(2, 2));
-    const ScanRegion turned = region(QPointF(4, 5), QSizeF(3, 2), 0.4);
-    const auto corner2 = map.cornersInView(turned)[2];
-    struct Case { const char* name; ScanRegion start; Handle handle; QPointF from, to; bool shift; std::function<void(const ScanRegion&)> check; } cases[] = {
-        {"a corner past the opposite corner leaves minInch", a, {Handle::corner, 2}, {150, 150}, {10, 10}, false,
-         [](const ScanRegion& r) {
-             EXPECT_EQ(r.size, QSizeF(minInch, minInch));
-             EXPECT_NEAR(r.center.x(), 1.1, 1e-12);  // the opposite corner stays at (1, 1)
-         }},
-        {"a corner of a turned region keeps the opposite corner still", turned, {Handle::corner, 2}, corner2,
-         corner2 + QPointF(20, 35), false,
-         [&](const ScanRegion& r) {
-             EXPECT_TRUE(near(r.corners()[0], turned.corners()[0]));
-             EXPECT_GT(r.size.width(), turned.size.width());
-         }},
-        {"the left edge changes the width only", a, {Handle::edge, 3}, {50, 100}, {0, 140}, false,
-         [](const ScanRegion& r) { EXPECT_EQ(std::pair(r.center, r.size), std::pair(QPointF(1.5, 2), QSizeF(3, 2))); }},
-        {"a move stops flush with the bed edge", a, {Handle::move}, {100, 100}, {-300, 100}, false,
-         [](const ScanRegion& r) { EXPECT_EQ(r.center, QPointF(1, 2)); }},
-        {"near a right angle rotation lands on it", a, {Handle::rotate}, {100, 20}, {300, 100.8}, false,
-         [](const ScanRegion& r) { EXPECT_EQ(r.angle, pi / 2); }},
-        {"snapping works from both sides of the left quarter", a, {Handle::rotate}, {100, 20}, {-100, 100.8}, false,
-         [](const ScanRegion& r) { EXPECT_EQ(r.angle, -pi / 2); }},
-        {"outside the tolerance the angle follows the pointer", a, {Handle::rotate}, {100, 20}, {300, 102}, false,
-         [](const ScanRegion& r) { EXPECT_NEAR(r.angle, pi / 2 + std::atan2(2, 200), 1e-12); }},
-        {"fine rotation turns an eighth of the pointer's quarter turn", a, {Handle::rotate}, {100, 20}, {300, 100}, true,
-         [](const ScanRegion& r) { EXPECT_NEAR(r.angle, pi / 16, 1e-12); }},
+    const auto turnedA = [](double angle) { return region(QPointF(2, 2), QSizeF(2, 2), angle); };
+    struct Case { const char* name; Handle handle; QPointF from, to; bool shift; ScanRegion expected; } cases[] = {
+        {"a corner past the opposite corner leaves minInch there", {Handle::corner, 2}, {150, 150}, {10, 10}, false, region({1.1, 1.1}, {minInch, minInch})},
+        {"the left edge changes the width only", {Handle::edge, 3}, {50, 100}, {0, 140}, false, region({1.5, 2}, {3, 2})},
+        {"a move stops flush with the bed edge", {Handle::move}, {100, 100}, {-300, 100}, false, region({1, 2}, {2, 2})},
+        {"near a right angle rotation lands on it", {Handle::rotate}, {100, 20}, {300, 100.8}, false, turnedA(pi / 2)},
+        {"snapping works from both sides of the left quarter", {Handle::rotate}, {100, 20}, {-100, 100.8}, false, turnedA(-pi / 2)},
+        {"outside the tolerance the angle follows the pointer", {Handle::rotate}, {100, 20}, {300, 102}, false, turnedA(pi / 2 + std::atan2(2, 200))},
+        {"fine rotation turns an eighth of the pointer's quarter turn", {Handle::rotate}, {100, 20}, {300, 100}, true, turnedA(pi / 16)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto r = draggedRegion(grab(c.start, c.handle, c.from), map, c.to, c.shift);
-        ASSERT_TRUE(r);
-        EXPECT_TRUE(finite(*r));
-        c.check(*r);
+        const auto r = draggedRegion(grab(a, c.handle, c.from), map, c.to, c.shift);
+        ASSERT_TRUE(r) << c.name;
+        EXPECT_TRUE(near(*r, c.expected, 1e-12)) << c.name;
     }
+    // A corner of a turned region keeps the opposite corner still.
+    const ScanRegion turned = region(QPointF(4, 5), QSizeF(3, 2), 0.4);
+    const QPointF corner2 = map.cornersInView(turned)[2];
+    const auto r = draggedRegion(grab(turned, {Handle::corner, 2}, corner2), map, corner2 + QPointF(20, 35), false);
+    ASSERT_TRUE(r && finite(*r));
+    EXPECT_TRUE(near(r->corners()[0], turned.corners()[0]));
+    EXPECT_GT(r->size.width(), turned.size.width());
 }
 
 TEST(BedDragging, RegionsStayOnTheBedOrAreCentredWhenLarger)

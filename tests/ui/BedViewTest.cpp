@@ -1,6 +1,7 @@
 // The bed view driven by real mouse, wheel and menu events, over a model with the scripted
 // engine: an 8×10-inch bed shown 400×500 points large, so one inch is 50 points.
 
+#include "support/Make.h"
 #include "support/ModelFixture.h"
 #include "support/Near.h"
 #include "ui/BedDrawing.h"
@@ -31,7 +32,6 @@ protected:
 
     void SetUp() override
     {
-        host.reset();  // a view never outlives its model
         AppModel& m = makeModel();
         ScannerInfo info = ScriptedEngine::defaultInfo();
         info.bedSizeInches = QSizeF(8, 10);
@@ -49,12 +49,8 @@ protected:
 
     QUuid add(QPointF center, QSizeF size, bool back = false, double angle = 0)
     {
-        ScanRegion r;
-        r.name = QString("Region %1").arg(model->regions().size() + 1);
-        r.center = center;
-        r.size = size;
-        r.angle = angle;
-        if (back) r.back = BackTarget::automatic();
+        const ScanRegion r = makeRegion(center, size, back ? std::optional(BackTarget::automatic()) : std::nullopt,
+                                        QString("Region %1").arg(model->regions().size() + 1), angle);
         auto next = model->regions();
         next.push_back(r);
         model->setRegions(next);
@@ -116,13 +112,8 @@ TEST_F(BedViewTest, ThePressDecidesWhatADragGrabs)
 {
     // Expected: A afterwards (centre, size, angle), how many regions, which is selected (index, -1 none).
     struct Case { const char* name; Qt::KeyboardModifiers mods; bool selectA, linkPending; QPointF from, to; ScanRegion a; size_t count; int selected; };
-    ScanRegion a;
-    a.center = QPointF(2, 2), a.size = QSizeF(2, 2);
-    const auto withA = [&](QPointF c, QSizeF s, double angle) {
-        ScanRegion r = a;
-        r.center = c, r.size = s, r.angle = angle;
-        return r;
-    };
+    const ScanRegion a = makeRegion({2, 2}, {2, 2});
+    const auto withA = [](QPointF c, QSizeF s, double angle) { return makeRegion(c, s, {}, {}, angle); };
     const Case cases[] = {
         {"the selected region's knob over another region rotates", {}, true, false, at(2, 0.4), at(6, 2), withA({2, 2}, {2, 2}, pi / 2), 3, 1},
         {"Alt inside the selected region draws a new one", Qt::AltModifier, true, false, at(2, 2), at(2.6, 2.6), a, 4, 3},
@@ -178,14 +169,13 @@ TEST_F(BedViewTest, ClicksSelectThroughTheStackAndFinishLinks)
     click(at(6, 8));
     EXPECT_EQ(model->selectedID(), std::nullopt);
 
+    // While a link is pending a click on empty bed cancels it, a click on a region completes it.
     model->startLink(bottom, true);
     click(at(6, 8));
     EXPECT_FALSE(model->pendingLink());
-    EXPECT_EQ(model->status(), "Link cancelled.");
     model->startLink(bottom, true);
     click(at(2.3, 2.3));
     EXPECT_FALSE(model->pendingLink());
-    EXPECT_EQ(model->status(), "Linked front ↔ back.");
     EXPECT_EQ(get(bottom).back, BackTarget::region(top));
 }
 
@@ -302,24 +292,15 @@ TEST_F(BedViewTest, NoScaleMeansGesturesStartNothing)
     const QUuid a = add({2, 2}, {2, 2});
     model->selectRegion(a);
     const std::vector<ScanRegion> before = model->regions();
-    ScannerInfo flat = ScriptedEngine::defaultInfo();
-    flat.bedSizeInches = QSizeF(0, 10);
-    const std::function<void()> breakers[] = {[&] { model->setInfo(std::nullopt); }, [&] { model->setInfo(flat); },
-                                              [&] { model->setOverview(QImage()); }, [&] { view->resize(0, 0); }};
-    for (const auto& breakIt : breakers) {
-        breakIt();
-        drag(at(2, 2), at(3, 3));
-        drag(at(3, 3), at(5, 5));
-        click(at(6, 6));
-        wheel(at(2, 2), QPoint(0, 480), Qt::ControlModifier);
-        QTest::mouseClick(button("Zoom in"), Qt::LeftButton);
-        EXPECT_EQ(model->regions(), before);
-        EXPECT_EQ(model->selectedID(), a);
-        EXPECT_EQ(view->zoom(), Bed::Zoom{});
-        SetUp();  // a fresh model and view for the next case
-        model->setRegions(before);
-        model->selectRegion(a);
-    }
+    model->setInfo(std::nullopt);  // no bed size: the mapping has no scale (every other way is in the geometry's table)
+    drag(at(2, 2), at(3, 3));
+    drag(at(3, 3), at(5, 5));
+    click(at(6, 6));
+    wheel(at(2, 2), QPoint(0, 480), Qt::ControlModifier);
+    QTest::mouseClick(button("Zoom in"), Qt::LeftButton);
+    EXPECT_EQ(model->regions(), before);
+    EXPECT_EQ(model->selectedID(), a);
+    EXPECT_EQ(view->zoom(), Bed::Zoom{});
 }
 
 TEST_F(BedViewTest, TheCursorSaysWhatAPressWouldDo)
