@@ -16,7 +16,9 @@ stop() {
 trap 'stop; rm -f "$fifo"' EXIT
 
 for attempt in 1 2 3; do
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+  # -noreset: by default the server resets when its last client leaves, and a connection
+  # attempted during that reset (the check's client has just left) is refused.
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
   xvfb=$!
   if read -r -t 30 number <"$fifo" && DISPLAY=":$number" timeout 10 xdotool getdisplaygeometry >/dev/null 2>&1; then
     export DISPLAY=":$number"
