@@ -72,7 +72,7 @@ TEST(AutoDetectMorphology, MatchesTheWindowRuleEverywhere)
     }
 }
 
-TEST(AutoDetectBlobs, DiagonalPixelsJoinAndSmallBlobsAreDropped)
+TEST(AutoDetectBlobs, DiagonalPixelsJoinSmallBlobsAreDroppedAndLargeOnesNeedNoRecursion)
 {
     // 6×4:  A A . . . B
     //       . . A . . .
@@ -89,15 +89,12 @@ TEST(AutoDetectBlobs, DiagonalPixelsJoinAndSmallBlobsAreDropped)
     EXPECT_EQ(c.labels[8], 1);
     EXPECT_EQ(c.labels[21], 3);
     EXPECT_EQ(c.labels[2], 0);
-}
+    EXPECT_EQ(labelComponents(m, w, h, 3).boxes.size(), 2u) << "a blob of just the minimum stays";
 
-TEST(AutoDetectBlobs, LargeBlobNeedsNoRecursion)
-{
-    const int w = 1200, h = 1000;
-    const Mask m(size_t(w) * h, 1);
-    const Components c = labelComponents(m, w, h, 60);
-    ASSERT_EQ(c.boxes.size(), 1u);
-    EXPECT_EQ(c.boxes[0].area, w * h);
+    // A large blob needs no recursion.
+    const Components large = labelComponents(Mask(size_t(1200) * 1000, 1), 1200, 1000, 60);
+    ASSERT_EQ(large.boxes.size(), 1u);
+    EXPECT_EQ(large.boxes[0].area, 1200 * 1000);
 }
 
 TEST(AutoDetectBackground, BandDecidesAndNoisyBandFallsBackToLightGrey)

@@ -172,11 +172,29 @@ TEST_F(AutoDetectBeds, EveryPrintComesBackTight)
     EXPECT_LT(core[0].size.width() * core[0].size.height(), 4.7 * 3.2);
 }
 
-TEST_F(AutoDetectBeds, SixPrintsInReadingOrderFromAnyOverview)
+TEST_F(AutoDetectBeds, SixPrintsInReadingOrderFromAnyOverviewAndFromConcurrentCalls)
 {
     Scene scene = BedPainter::sixPrints();
     const QImage colour = BedPainter::paint(scene);
+    std::vector<std::string> labels;
+    bool binaryAndSized = true, printCentreIsForeground = false;
+    AutoDetect::setDebugHook([&](std::span<const std::uint8_t> mask, int w, int h, std::string_view label) {
+        labels.emplace_back(label);
+        const int scale = label == "paper" ? 2 : 1;  // the paper flood runs at half size
+        binaryAndSized = binaryAndSized && w == colour.width() / scale && h == colour.height() / scale
+                         && mask.size() == size_t(w) * h
+                         && std::all_of(mask.begin(), mask.end(), [](std::uint8_t m) { return m == 0 || m == 255; });
+        if (label == "mask") printCentreIsForeground = mask[size_t(142) * w + 172] == 255;  // (2.3, 1.9) in
+    });
+    EXPECT_EQ(AutoDetect::detectCore(colour, scene.bed).size(), 6u);
+    EXPECT_EQ(labels, (std::vector<std::string>{"passable", "mask"}));
+    labels.clear();
     const auto regions = AutoDetect::detect(colour, scene.bed);
+    EXPECT_EQ(labels, (std::vector<std::string>{"passable", "mask", "paper"}));
+    EXPECT_TRUE(binaryAndSized);
+    EXPECT_TRUE(printCentreIsForeground);
+    AutoDetect::setDebugHook({});
+
     expectRegionsMatch(regions, scene.prints);
     std::set<QUuid> ids;
     for (size_t i = 0; i < regions.size(); ++i) {
@@ -187,65 +205,32 @@ TEST_F(AutoDetectBeds, SixPrintsInReadingOrderFromAnyOverview)
         ids.insert(regions[i].id);
     }
     EXPECT_EQ(ids.size(), 6u);
+    const QList<std::vector<ScanRegion>> together =
+        QtConcurrent::blockingMapped(QList<int>{0, 1, 2, 3}, [&](int) { return AutoDetect::detect(colour, scene.bed); });
+    for (const auto& again : together) {
+        ASSERT_EQ(again.size(), regions.size());
+        for (size_t i = 0; i < regions.size(); ++i) {
+            EXPECT_EQ(again[i].center, regions[i].center);
+            EXPECT_EQ(again[i].size, regions[i].size);
+            EXPECT_EQ(again[i].angle, regions[i].angle);
+            EXPECT_NE(again[i].id, regions[i].id) << "every call makes new regions";
+        }
+    }
     expectRegionsMatch(AutoDetect::detect(colour.convertToFormat(QImage::Format_Grayscale8), scene.bed), scene.prints);
     expectRegionsMatch(AutoDetect::detect(colour.convertToFormat(QImage::Format_ARGB32), scene.bed), scene.prints);
-    scene.dpi = 150;  // scaled down first
-    expectRegionsMatch(AutoDetect::detect(BedPainter::paint(scene), scene.bed), scene.prints);
-}
 
-TEST_F(AutoDetectBeds, UnusableInputGivesNothing)
-{
-    const Scene scene = BedPainter::sixPrints();
-    const QImage image = BedPainter::paint(scene);
+    // Unusable input gives nothing.
     QImage tiny(2, 2, QImage::Format_RGB32), line(1, 300, QImage::Format_RGB32);
     tiny.fill(Qt::black);
     line.fill(Qt::gray);
-    EXPECT_TRUE(AutoDetect::detect(image, QSizeF(0, 11.7)).empty());
-    EXPECT_TRUE(AutoDetect::detect(image, QSizeF(8.5, -1)).empty());
+    EXPECT_TRUE(AutoDetect::detect(colour, QSizeF(0, 11.7)).empty());
+    EXPECT_TRUE(AutoDetect::detect(colour, QSizeF(8.5, -1)).empty());
     EXPECT_TRUE(AutoDetect::detect(QImage(), scene.bed).empty());
     EXPECT_TRUE(AutoDetect::detect(tiny, scene.bed).empty());
     EXPECT_TRUE(AutoDetect::detect(line, QSizeF(0.1, 4)).empty());
-}
 
-TEST_F(AutoDetectBeds, DebugHookSeesEveryMaskAsBlackAndWhite)
-{
-    const Scene scene = BedPainter::sixPrints();
-    const QImage image = BedPainter::paint(scene);
-    std::vector<std::string> labels;
-    bool binaryAndSized = true, printCentreIsForeground = false;
-    AutoDetect::setDebugHook([&](std::span<const std::uint8_t> mask, int w, int h, std::string_view label) {
-        labels.emplace_back(label);
-        const int scale = label == "paper" ? 2 : 1;  // the paper flood runs at half size
-        binaryAndSized = binaryAndSized && w == image.width() / scale && h == image.height() / scale
-                         && mask.size() == size_t(w) * h
-                         && std::all_of(mask.begin(), mask.end(), [](std::uint8_t m) { return m == 0 || m == 255; });
-        if (label == "mask") printCentreIsForeground = mask[size_t(142) * w + 172] == 255;  // (2.3, 1.9) in
-    });
-    EXPECT_EQ(AutoDetect::detectCore(image, scene.bed).size(), 6u);
-    EXPECT_EQ(labels, (std::vector<std::string>{"passable", "mask"}));
-    labels.clear();
-    EXPECT_EQ(AutoDetect::detect(image, scene.bed).size(), 6u);
-    EXPECT_EQ(labels, (std::vector<std::string>{"passable", "mask", "paper"}));
-    EXPECT_TRUE(binaryAndSized);
-    EXPECT_TRUE(printCentreIsForeground);
-}
-
-TEST_F(AutoDetectBeds, ConcurrentCallsAgreeWithOneCall)
-{
-    const Scene scene = BedPainter::sixPrints();
-    const QImage image = BedPainter::paint(scene);
-    const auto alone = AutoDetect::detect(image, scene.bed);
-    const QList<std::vector<ScanRegion>> together =
-        QtConcurrent::blockingMapped(QList<int>{0, 1, 2, 3}, [&](int) { return AutoDetect::detect(image, scene.bed); });
-    for (const auto& regions : together) {
-        ASSERT_EQ(regions.size(), alone.size());
-        for (size_t i = 0; i < regions.size(); ++i) {
-            EXPECT_EQ(regions[i].center, alone[i].center);
-            EXPECT_EQ(regions[i].size, alone[i].size);
-            EXPECT_EQ(regions[i].angle, alone[i].angle);
-            EXPECT_NE(regions[i].id, alone[i].id) << "every call makes new regions";
-        }
-    }
+    scene.dpi = 150;  // scaled down first
+    expectRegionsMatch(AutoDetect::detect(BedPainter::paint(scene), scene.bed), scene.prints);
 }
 
 namespace {

@@ -34,29 +34,20 @@ QRectF bounds(const ScanRegion& r) { return r.aabbInches(); }
 
 }  // namespace
 
-TEST(BackTextLines, MapToBedInchesWithYDownAndKeepOrderAndConfidence)
+TEST(BackTextLines, MapToBedInchesWithYDownKeepOrderAndConfidenceAndDropNarrowAndLowLines)
 {
-    const std::vector<TextObservation> lines = {line(QRectF(1, 2, 1.5, 0.25), 0.8),
-                                                line(QRectF(5, 9, 0.5, 0.2), 0.3)};
-    const std::vector<TextCluster> got = AutoDetect::lineClusters(lines, bed);
-    ASSERT_EQ(got.size(), 2u);
+    const std::vector<TextCluster> got = AutoDetect::lineClusters(
+        {line(QRectF(1, 2, 1.5, 0.25), 0.8), line(QRectF(1, 1, 0.11, 0.3), 0.9),  // narrower than 0.12 inch
+         line(QRectF(1, 2, 2.0, 0.04), 0.9),                                        // lower than 0.05 inch
+         line(QRectF(5, 9, 0.5, 0.2), 0.3), line(QRectF(1, 3, 0.13, 0.06), 0.9)},  // just above both limits
+        bed);
+    ASSERT_EQ(got.size(), 3u);
     expectRectNear(got[0].rect, QRectF(1, 2, 1.5, 0.25), 1e-9);
     EXPECT_FLOAT_EQ(got[0].maxConf, 0.8f);
     EXPECT_EQ(got[0].count, 1);
     expectRectNear(got[1].rect, QRectF(5, 9, 0.5, 0.2), 1e-9);
     EXPECT_FLOAT_EQ(got[1].maxConf, 0.3f);
-}
-
-TEST(BackTextLines, DropNarrowAndLowLines)
-{
-    const std::vector<TextObservation> lines = {
-        line(QRectF(1, 1, 0.11, 0.3), 0.9),   // narrower than 0.12 inch
-        line(QRectF(1, 2, 2.0, 0.04), 0.9),   // lower than 0.05 inch
-        line(QRectF(1, 3, 0.13, 0.06), 0.9),  // just above both limits
-    };
-    const std::vector<TextCluster> got = AutoDetect::lineClusters(lines, bed);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_NEAR(got[0].rect.top(), 3, 1e-9);
+    EXPECT_NEAR(got[2].rect.top(), 3, 1e-9);
 }
 
 TEST(BackTextMerge, LinesCloserThanReachJoinFartherStayApart)
@@ -73,6 +64,10 @@ TEST(BackTextMerge, LinesCloserThanReachJoinFartherStayApart)
     EXPECT_EQ(got[0].count, 2);
     expectRectNear(got[1].rect, QRectF(3.1, 1.5, 1.0, 0.2));
     EXPECT_EQ(got[1].count, 1);
+    // Sideways the reach is the same.
+    EXPECT_EQ(AutoDetect::mergeClusters({cluster(QRectF(0, 0, 1, 0.25)), cluster(QRectF(1.44, 0, 1, 0.25))}).size(), 1u);
+    EXPECT_EQ(AutoDetect::mergeClusters({cluster(QRectF(0, 0, 1, 0.25)), cluster(QRectF(1.46, 0, 1, 0.25))}).size(), 2u);
+    EXPECT_TRUE(AutoDetect::mergeClusters({}).empty());
 }
 
 TEST(BackTextMerge, GrowingBlockPicksUpEarlierSkippedLinesAndKeepsFirstPlace)
@@ -90,13 +85,6 @@ TEST(BackTextMerge, GrowingBlockPicksUpEarlierSkippedLinesAndKeepsFirstPlace)
     EXPECT_EQ(got[0].count, 5);
     EXPECT_FLOAT_EQ(got[0].maxConf, 0.5f);
     expectRectNear(got[1].rect, QRectF(6, 0, 1, 0.2));
-}
-
-TEST(BackTextMerge, ReachHoldsSidewaysAndEmptyListStaysEmpty)
-{
-    EXPECT_EQ(AutoDetect::mergeClusters({cluster(QRectF(0, 0, 1, 0.25)), cluster(QRectF(1.44, 0, 1, 0.25))}).size(), 1u);
-    EXPECT_EQ(AutoDetect::mergeClusters({cluster(QRectF(0, 0, 1, 0.25)), cluster(QRectF(1.46, 0, 1, 0.25))}).size(), 2u);
-    EXPECT_TRUE(AutoDetect::mergeClusters({}).empty());
 }
 
 TEST(BackTextFilter, SingleLinesNeedConfidenceOrLength)
@@ -119,14 +107,7 @@ TEST(BackTextFilter, SingleLinesNeedConfidenceOrLength)
         EXPECT_EQ(AutoDetect::isNote(cluster(c.rect, c.conf, c.lines)), c.note) << c.rect.width() << " " << c.conf;
 }
 
-TEST(BackTextRegions, DropsLowConfidenceWordsAndBlocksTooSmallOnTheBed)
-{
-    const QSizeF narrowBed(0.15, 2.0);
-    EXPECT_TRUE(AutoDetect::noteRegions({cluster(QRectF(0, 0.5, 0.13, 0.6), 0.9f)}, narrowBed).empty());
-    EXPECT_TRUE(AutoDetect::noteRegions({cluster(QRectF(1, 1, 0.4, 0.3), 0.3f)}, bed).empty());
-}
-
-TEST(BackTextRegions, DateAndPlaceFromTheRecognizerBecomeOneNote)
+TEST(BackTextRegions, DateAndPlaceFromTheRecognizerBecomeOneNoteAndLoneOrTinyWordsNone)
 {
     const std::vector<ScanRegion> got = AutoDetect::notesFromLines(
         {line(QRectF(2, 4, 1.0, 0.22), 0.35), line(QRectF(2.1, 4.52, 1.8, 0.25), 0.4),
@@ -135,6 +116,9 @@ TEST(BackTextRegions, DateAndPlaceFromTheRecognizerBecomeOneNote)
     ASSERT_EQ(got.size(), 1u);
     expectRectNear(bounds(got[0]), QRectF(1.9, 3.9, 2.1, 0.97), 1e-9);
     EXPECT_TRUE(AutoDetect::notesFromLines({}, bed).empty());
+    // A low-confidence word, and a block too small for the bed, make no note.
+    EXPECT_TRUE(AutoDetect::noteRegions({cluster(QRectF(1, 1, 0.4, 0.3), 0.3f)}, bed).empty());
+    EXPECT_TRUE(AutoDetect::noteRegions({cluster(QRectF(0, 0.5, 0.13, 0.6), 0.9f)}, QSizeF(0.15, 2.0)).empty());
     // Notes come top row first, left to right within a row.
     const std::vector<ScanRegion> three = AutoDetect::notesFromLines(
         {line(QRectF(2.5, 7.3, 2, 0.3), 0.9), line(QRectF(5.2, 1.9, 2, 0.3), 0.9), line(QRectF(1, 2.1, 2, 0.3), 0.9)}, bed);

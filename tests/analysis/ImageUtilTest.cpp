@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include "support/Files.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,27 +27,16 @@ namespace {
 
 constexpr double pi = std::numbers::pi;
 
-QImage noise(int w, int h, quint32 seed)
+// Random pixels; translucent ones are not premultiplied, fully transparent and opaque ones among them.
+QImage noise(int w, int h, quint32 seed, bool translucent = false)
 {
-    QImage img(w, h, QImage::Format_RGB32);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < w; ++x) line[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
-    }
-    return img;
-}
-
-// Translucent, non-premultiplied noise, with fully transparent and opaque pixels among it.
-QImage translucentNoise(int w, int h, quint32 seed)
-{
-    QImage img(w, h, QImage::Format_ARGB32);
+    QImage img(w, h, translucent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     std::mt19937 rng(seed);
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < w; ++x) {
             const quint32 r = rng();
-            const int a = (r & 3) == 0 ? 0 : (r & 3) == 1 ? 255 : int(r >> 24);
+            const int a = !translucent || (r & 3) == 1 ? 255 : (r & 3) == 0 ? 0 : int(r >> 24);
             line[x] = qRgba(int(r & 0xFF), int((r >> 8) & 0xFF), int((r >> 16) & 0xFF), a);
         }
     }
@@ -88,26 +79,12 @@ QImage gradient(int w, int h, QImage::Format format = QImage::Format_RGB32)
     return ::testing::AssertionSuccess();
 }
 
-bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; }
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 // ---- extractRotated ---------------------------------------------------------------------
 
 TEST(ExtractRotated, UnturnedCropOnWholePixelsIsTheExactCrop)
 {
     const QImage opaque = noise(97, 61, 1);
-    const QImage translucent = translucentNoise(97, 61, 2).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage translucent = noise(97, 61, 2, true).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     // Inside, and flush with each edge of the source.
     for (const QRect r : {QRect(10, 7, 40, 30), QRect(0, 0, 97, 61), QRect(57, 31, 40, 30), QRect(0, 40, 13, 21),
                           QRect(96, 60, 1, 1)}) {
@@ -196,7 +173,7 @@ TEST(ExtractRotated, EverySourceFormatGivesTheSamePixels)
     // An odd width, so that 8- and 24-bit rows end in padding.
     const QImage rgb = noise(701, 150, 5);
     const QImage gray = rgb.convertToFormat(QImage::Format_Grayscale8);
-    const QImage argb = translucentNoise(701, 150, 6);
+    const QImage argb = noise(701, 150, 6, true);
     struct Case {
         const char* name;
         QImage source, reference;
@@ -267,7 +244,7 @@ TEST(Composite, DrawsThePatchWhereTheInchesSay)
     const QImage out = ImageUtil::composite(patch, bedImage, QRectF(1, 2, 3, 1.5), QSizeF(8.5, 11));
     ASSERT_EQ(out.size(), bedImage.size());
     EXPECT_EQ(out.format(), QImage::Format_RGB32);
-    for (const QPoint p : {QPoint(51, 151), QPoint(198, 261), QPoint(120, 200)}) EXPECT_TRUE(isRed(out.pixel(p))) << p.x() << "," << p.y();
+    for (const QPoint p : {QPoint(51, 151), QPoint(198, 261), QPoint(120, 200)}) EXPECT_EQ(out.pixel(p), qRgb(255, 0, 0)) << p.x() << "," << p.y();
     for (const QPoint p : {QPoint(48, 200), QPoint(202, 200), QPoint(120, 148), QPoint(120, 264)})
         EXPECT_EQ(out.pixel(p), qRgb(200, 200, 200)) << p.x() << "," << p.y();
     EXPECT_EQ(bedImage.pixel(120, 200), qRgb(200, 200, 200));  // the input is left alone
@@ -293,27 +270,46 @@ Jfif jfifOf(const QByteArray& jpeg)
     return j;
 }
 
-TEST(SaveJPEG, CreatesMissingFoldersAndWritesTheDensityInDotsPerInch)
+TEST(SaveJPEG, EveryFormatKeepsItsColoursInMissingFoldersAtItsDensityInDotsPerInch)
 {
     QTemporaryDir dir;
-    const QImage image = gradient(300, 200);
-    // 254 dpi is exactly 100 dots per centimetre, which Qt on its own would prefer.
-    for (const int dpi : {600, 254, 75}) {
-        const QString path = dir.filePath(QString("Scans/%1 dpi/print.jpg").arg(dpi));
-        ASSERT_TRUE(ImageUtil::saveJPEG(image, path, ImageUtil::defaultJPEGQuality, dpi));
-        const Jfif j = jfifOf(readAll(path));
-        EXPECT_EQ(j.units, 1) << dpi;
-        EXPECT_EQ(j.xDensity, dpi);
-        EXPECT_EQ(j.yDensity, dpi);
+    QImage colour(48, 32, QImage::Format_RGB32);
+    colour.fill(QColor(200, 60, 20));
+    const QImage gray = colour.convertToFormat(QImage::Format_Grayscale8);
+    const QRgb red = qRgb(200, 60, 20);
+    const struct {
+        const char* name;
+        QImage image;
+        QRgb expected;
+        bool gray;
+        int dpi;  // 254 is exactly 100 dots per centimetre, which Qt on its own would prefer
+    } cases[] = {
+        {"RGB32", colour, red, false, 600},
+        {"ARGB32_Premultiplied", colour.convertToFormat(QImage::Format_ARGB32_Premultiplied), red, false, 254},
+        {"RGB888", colour.convertToFormat(QImage::Format_RGB888), red, false, 75},
+        {"RGBX64", colour.convertToFormat(QImage::Format_RGBX64), red, false, 300},
+        {"Indexed8", colour.convertToFormat(QImage::Format_Indexed8), red, false, 300},
+        {"Grayscale16", gray.convertToFormat(QImage::Format_Grayscale16), gray.pixel(0, 0), true, 300},
+        {"gray Indexed8", gray.convertToFormat(QImage::Format_Indexed8), gray.pixel(0, 0), true, 300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString("Scans/%1/print.jpg").arg(c.name));
+        ASSERT_TRUE(ImageUtil::saveJPEG(c.image, path, ImageUtil::defaultJPEGQuality, c.dpi));
+        const Jfif j = jfifOf(readFile(path));
+        EXPECT_EQ(j.units, 1);
+        EXPECT_EQ(j.xDensity, c.dpi);
+        EXPECT_EQ(j.yDensity, c.dpi);
         const QImage back = ImageUtil::loadCGImage(path);
-        ASSERT_EQ(back.size(), image.size());
-        const QRgb a = back.pixel(150, 100), e = image.pixel(150, 100);
-        EXPECT_NEAR(qRed(a), qRed(e), 12);
-        EXPECT_NEAR(qGreen(a), qGreen(e), 12);
-        EXPECT_NEAR(qBlue(a), qBlue(e), 12);
+        ASSERT_EQ(back.size(), c.image.size());
+        EXPECT_EQ(back.format() == QImage::Format_Grayscale8, c.gray);
+        const QRgb p = back.pixel(24, 16);
+        EXPECT_NEAR(qRed(p), qRed(c.expected), 6);
+        EXPECT_NEAR(qGreen(p), qGreen(c.expected), 6);
+        EXPECT_NEAR(qBlue(p), qBlue(c.expected), 6);
         EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), QStringList{"print.jpg"});
     }
-    EXPECT_EQ(image.dotsPerMeterX(), QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX());  // caller's image untouched
+    EXPECT_EQ(colour.dotsPerMeterX(), QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX());  // caller's image untouched
 }
 
 TEST(SaveJPEG, TransparencyBecomesBlack)
@@ -331,53 +327,19 @@ TEST(SaveJPEG, TransparencyBecomesBlack)
     }
 }
 
-TEST(SaveJPEG, EveryFormatKeepsItsColours)
-{
-    QTemporaryDir dir;
-    QImage colour(48, 32, QImage::Format_RGB32);
-    colour.fill(QColor(200, 60, 20));
-    const QImage gray = colour.convertToFormat(QImage::Format_Grayscale8);
-    struct Case {
-        const char* name;
-        QImage image;
-        QRgb expected;
-        bool gray;
-    };
-    const Case cases[] = {
-        {"RGB32", colour, qRgb(200, 60, 20), false},
-        {"ARGB32_Premultiplied", colour.convertToFormat(QImage::Format_ARGB32_Premultiplied), qRgb(200, 60, 20), false},
-        {"RGB888", colour.convertToFormat(QImage::Format_RGB888), qRgb(200, 60, 20), false},
-        {"RGBX64", colour.convertToFormat(QImage::Format_RGBX64), qRgb(200, 60, 20), false},
-        {"Indexed8", colour.convertToFormat(QImage::Format_Indexed8), qRgb(200, 60, 20), false},
-        {"Grayscale16", gray.convertToFormat(QImage::Format_Grayscale16), gray.pixel(0, 0), true},
-        {"gray Indexed8", gray.convertToFormat(QImage::Format_Indexed8), gray.pixel(0, 0), true},
-    };
-    for (const Case& c : cases) {
-        const QString path = dir.filePath(QString("%1.jpg").arg(c.name));
-        ASSERT_TRUE(ImageUtil::saveJPEG(c.image, path, 0.9, 300)) << c.name;
-        const QImage back = ImageUtil::loadCGImage(path);
-        ASSERT_EQ(back.size(), c.image.size()) << c.name;
-        EXPECT_EQ(back.format() == QImage::Format_Grayscale8, c.gray) << c.name;
-        const QRgb p = back.pixel(24, 16);
-        EXPECT_NEAR(qRed(p), qRed(c.expected), 6) << c.name;
-        EXPECT_NEAR(qGreen(p), qGreen(c.expected), 6) << c.name;
-        EXPECT_NEAR(qBlue(p), qBlue(c.expected), 6) << c.name;
-    }
-}
-
 TEST(SaveJPEG, FailureLeavesWhatWasThere)
 {
     QTemporaryDir dir;
     // A folder on the way is a file.
-    ASSERT_TRUE(writeAll(dir.filePath("blocker"), "not a folder"));
+    ASSERT_TRUE(writeFile(dir.filePath("blocker"), "not a folder"));
     EXPECT_FALSE(ImageUtil::saveJPEG(gradient(64, 48), dir.filePath("blocker/print.jpg"), 0.9, 300));
-    EXPECT_EQ(readAll(dir.filePath("blocker")), "not a folder");
+    EXPECT_EQ(readFile(dir.filePath("blocker")), "not a folder");
     // Nothing to encode.
     const QString path = dir.filePath("print.jpg");
-    ASSERT_TRUE(writeAll(path, "earlier version"));
+    ASSERT_TRUE(writeFile(path, "earlier version"));
     EXPECT_FALSE(ImageUtil::saveJPEG(QImage(), path, 0.9, 300));
     EXPECT_FALSE(ImageUtil::savePNG(QImage(), path));
-    EXPECT_EQ(readAll(path), "earlier version");
+    EXPECT_EQ(readFile(path), "earlier version");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"blocker", "print.jpg"}));
 }
 
@@ -398,7 +360,7 @@ quint32 plainCrc32(const QByteArray& bytes)
 // stream (Adler-32 included) of exactly the filtered rows.
 ::testing::AssertionResult wellFormedPng(const QString& path, qint64 filteredBytes)
 {
-    const QByteArray file = readAll(path);
+    const QByteArray file = readFile(path);
     if (!file.startsWith(QByteArray("\x89PNG\r\n\x1a\n", 8))) return ::testing::AssertionFailure() << "no signature";
     QByteArray idat;
     qsizetype at = 8;
@@ -428,7 +390,7 @@ TEST(SavePNG, RoundTripIsLossless)
 {
     QTemporaryDir dir;
     const QImage rgb = noise(131, 77, 10);
-    const QImage argb = translucentNoise(64, 65, 11);
+    const QImage argb = noise(64, 65, 11, true);
     QImage deep(50, 40, QImage::Format_RGBA64);
     QImage deepGray(50, 40, QImage::Format_Grayscale16);
     std::mt19937 rng(12);
@@ -535,7 +497,7 @@ TEST(Thumbnail, FitsTheLongestSideNeverEnlargesAndGivesNullForNothing)
     ASSERT_TRUE(ImageUtil::saveJPEG(gradient(3600, 2400), big, 0.9, 300));
     ASSERT_TRUE(ImageUtil::savePNG(gradient(300, 1000), tall));
     ASSERT_TRUE(ImageUtil::savePNG(gradient(100, 50), small));
-    ASSERT_TRUE(writeAll(dir.filePath("garbage.jpg"), QByteArray(500, '\x7f')));
+    ASSERT_TRUE(writeFile(dir.filePath("garbage.jpg"), QByteArray(500, '\x7f')));
     EXPECT_EQ(ImageUtil::thumbnail(big, 320).size(), QSize(320, 213));
     EXPECT_EQ(ImageUtil::thumbnail(big, 1).size(), QSize(1, 1));
     EXPECT_EQ(ImageUtil::thumbnail(tall, 250).size(), QSize(75, 250));

@@ -50,14 +50,7 @@ QString solidPng(const QString& folder, const QString& name, QColor colour)
 TEST(VirtualFlatbedCycle, previewScanTurnOverAndAFreshBatch)
 {
     VirtualEngine v;
-    const ScannerInfo info = v.connect();
-    EXPECT_EQ(info.name, "Virtual Flatbed");
-    EXPECT_EQ(v.engine->activeScannerID(), "virtual:flatbed");
-    EXPECT_EQ(info.supportedResolutions, (std::vector<int>{75, 100, 150, 200, 300, 600, 1200}));
-    EXPECT_EQ(info.supportedBitDepths, (std::vector<int>{1, 8, 16}));
-    EXPECT_EQ(info.bedSizeInches, QSizeF(8.5, 11.7));
-    EXPECT_EQ(info.functionalUnitTypes, std::vector<int>{0});
-
+    EXPECT_EQ(v.connect().name, "Virtual Flatbed");
     const QImage fronts = finish(v.engine->captureOverview({}));
     ASSERT_GE(v.device->bed().prints().size(), 5u);
     ASSERT_LE(v.device->bed().prints().size(), 6u);

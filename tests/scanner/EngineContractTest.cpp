@@ -1,7 +1,7 @@
-// What every scanner gives the engine's users, whichever device is behind it: a scripted
-// device, the virtual flatbed and SANE's test backend. The early image, region files of the
-// asked size, and each fault (no image, an error at completion, a scanner lost mid-scan)
-// ending in the same failure with the engine idle again.
+// What every scanner gives the engine's users, whichever device is behind it: the virtual
+// flatbed and SANE's test backend (the engine's own rules are tested on a scripted device).
+// The early image, region files of the asked size, and each fault (no image, an error at
+// completion, a scanner lost mid-scan) ending in the same failure with the engine idle again.
 
 #include "EngineHarness.h"
 
@@ -12,8 +12,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <cmath>
 
 namespace {
 
@@ -30,42 +28,6 @@ struct Backend {
     virtual QString errorText() const = 0;
     // Scans asked of the device so far, or -1 when it does not tell.
     virtual int scansStarted() const { return -1; }
-    // Whether region files carry the asked colour mode and depth.
-    virtual bool rendersDepths() const { return true; }
-};
-
-// A scripted device that behaves like a good scanner until a fault is armed.
-struct ScriptedBackend final : Backend, EngineHarness {
-    std::shared_ptr<ScriptedDevice> device;
-    std::optional<Fault> fault;
-
-    ScriptedBackend()
-    {
-        device = announce("usb:1", "Alpha");
-        info = finish(EngineHarness::engine.connect());
-        device->onScan = [this](ScriptedDevice& d) {
-            if (fault == Fault::removedMidScan) return browser->remove(device);
-            const bool memory = d.transferMode == TransferMode::memory;
-            const QSizeF area = d.lastScanUnit.scanArea.size() * d.lastScanUnit.resolution;
-            const int w = int(std::lround(area.width())), h = int(std::lround(area.height()));
-            if (fault == Fault::noImage) {
-            } else if (memory) {
-                for (int start = 0; start < h; start += 100) d.sendBand(rgbBand(w, h, start, std::min(100, h - start)));
-            } else if (!fault) {
-                QImage image(w, h, QImage::Format_RGB888);
-                image.fill(Qt::gray);
-                const QString path = QDir(d.downloadsDirectory).filePath(d.documentName + ".png");
-                image.save(path);
-                d.sendFile(path);
-            }
-            d.sendComplete(fault == Fault::errorAtCompletion ? std::optional(CaptureError{errorText()}) : std::nullopt);
-        };
-    }
-    ICAScannerEngine& engine() override { return EngineHarness::engine; }
-    bool arm(Fault f, Op) override { return fault = f, true; }
-    QString errorText() const override { return "Error during device I/O"; }
-    int scansStarted() const override { return device->scanRequests; }
-    bool rendersDepths() const override { return false; }
 };
 
 struct VirtualBackend final : Backend {
@@ -123,7 +85,6 @@ struct SaneScanner final : Backend {
 
 std::unique_ptr<Backend> makeBackend(const std::string& kind, VirtualPace pace)
 {
-    if (kind == "scripted") return std::make_unique<ScriptedBackend>();
     if (kind == "virtual") return std::make_unique<VirtualBackend>(pace);
     return std::make_unique<SaneScanner>();
 }
@@ -171,7 +132,6 @@ TEST_P(EngineContract, RegionFilesHaveTheAskedSizeModeAndDepth)
     const QString file = finish(scan({300, ColorMode::color, 8}, QRectF(0.5, 0.25, 2, 3)));
     EXPECT_EQ(file, QDir(dir.path()).filePath("scan.png"));
     EXPECT_EQ(QImage(file).size(), QSize(600, 900));
-    if (!backend->rendersDepths()) return;
     const auto depth = [&](ScanSettings s) { return QImage(finish(scan(s, QRectF(0, 0, 1, 0.5)))); };
     EXPECT_EQ(depth({100, ColorMode::gray, 16}).format(), QImage::Format_Grayscale16);
     EXPECT_EQ(depth({100, ColorMode::gray, 8}).format(), QImage::Format_Grayscale8);
@@ -227,7 +187,7 @@ TEST_P(EngineContract, EveryFaultEndsInItsFailureWithTheEngineIdle)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scanners, EngineContract, testing::Values("scripted", "virtual", "sane"),
+INSTANTIATE_TEST_SUITE_P(Scanners, EngineContract, testing::Values("virtual", "sane"),
                          [](const auto& info) { return info.param; });
 
 // SANE's own: what the test backend reports, and its three-pass and hand-scanner data.

@@ -18,9 +18,7 @@ struct Connected : EngineHarness {
     Connected()
     {
         device = announce("usb:1", "Alpha");
-        auto connect = engine.connect();
-        EXPECT_TRUE(finishes(connect));
-        EXPECT_FALSE(failureOf(connect));
+        EXPECT_FALSE(failureOf(engine.connect()));
     }
 };
 
@@ -28,6 +26,15 @@ struct Connected : EngineHarness {
 void sendBands(ScriptedDevice& d, int width, int height, int rows)
 {
     for (int start = 0; start < height; start += rows) d.sendBand(rgbBand(width, height, start, std::min(rows, height - start)));
+}
+
+// A plain picture saved at `path`, which is returned.
+QString pngFile(const QString& path, int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB888);
+    picture.fill(Qt::red);
+    EXPECT_TRUE(ImageUtil::savePNG(picture, path));
+    return path;
 }
 
 FunctionalUnit unitWith(std::vector<int> resolutions, std::vector<int> depths = {})
@@ -40,7 +47,7 @@ FunctionalUnit unitWith(std::vector<int> resolutions, std::vector<int> depths = 
 
 }  // namespace
 
-TEST(EngineResolution, closestSupportedTiesGoLower)
+TEST(EngineUnit, closestResolutionTiesGoLowerAndPixelFormatsFollowTheUnit)
 {
     EXPECT_EQ(ICAScannerEngine::supportedResolution(300, unitWith({200, 400})), 200);
     EXPECT_EQ(ICAScannerEngine::supportedResolution(350, unitWith({200, 400})), 400);
@@ -48,17 +55,13 @@ TEST(EngineResolution, closestSupportedTiesGoLower)
     EXPECT_EQ(ICAScannerEngine::supportedResolution(300, unitWith({150, 300, 600})), 300);
     EXPECT_EQ(ICAScannerEngine::supportedResolution(50, unitWith({75, 150})), 75);
     EXPECT_EQ(ICAScannerEngine::supportedResolution(9600, unitWith({75, 4800})), 4800);
-}
 
-TEST(EnginePixelFormat, colourModesAndDepthsFollowTheUnit)
-{
     using PF = ICAScannerEngine::PixelFormat;
-    const auto all = unitWith({}, {1, 8, 16});
+    const auto all = unitWith({}, {1, 8, 16}), eight = unitWith({}, {8});
     EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::color, 16}, all), (PF{2, 16}));
     EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::color, 12}, all), (PF{2, 8}));
     EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::gray, 16}, all), (PF{1, 16}));
     EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::blackWhite, 16}, all), (PF{0, 1}));
-    const auto eight = unitWith({}, {8});
     EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::blackWhite, 8}, eight), (PF{1, 8}));
     EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::color, 16}, eight), (PF{2, 8}));
     EXPECT_EQ(ICAScannerEngine::pixelFormat({300, ColorMode::color, 16}, unitWith({}, {})), (PF{2, 16}));
@@ -87,43 +90,33 @@ TEST(EngineOverview, secondScanIsBusyAndTheFirstRunsOn)
 {
     Connected h;
     auto first = h.engine.captureOverview({});
-    auto second = h.engine.captureOverview({});
-    ASSERT_TRUE(finishes(second));
-    EXPECT_EQ(failureOf(second)->description(), "Scanner is already scanning");
+    EXPECT_EQ(failureOf(h.engine.captureOverview({}))->description(), "Scanner is already scanning");
     QTemporaryDir dir;
-    auto region = h.engine.scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x");
-    ASSERT_TRUE(finishes(region));
-    EXPECT_EQ(failureOf(region)->error(), ScanError::busy);
+    EXPECT_EQ(failureOf(h.engine.scanRegion(QRectF(0, 0, 1, 1), {}, dir.path(), "x"))->error(), ScanError::busy);
     EXPECT_EQ(h.device->scanRequests, 1);
 
     sendBands(*h.device, 4, 4, 4);
     h.device->sendComplete();
-    ASSERT_TRUE(finishes(first));
-    EXPECT_FALSE(failureOf(first));
+    EXPECT_FALSE(failureOf(std::move(first)));
 }
 
 TEST(EngineOverview, badFirstBandFallsBackToAFileWithoutOnImage)
 {
     Connected h;
     const QString file = QDir::temp().filePath("bivara-overview-test-fallback.png");
-    QImage picture(12, 9, QImage::Format_RGB888);
-    picture.fill(Qt::red);
     h.device->onScan = [&](ScriptedDevice& d) {
         if (d.transferMode == TransferMode::memory) {
             BandData band = rgbBand(12, 9, 0, 9);
             band.bitsPerPixel = 48;  // 16 bits per component: not for the in-memory path
             d.sendBand(band);
         } else {
-            ASSERT_TRUE(ImageUtil::savePNG(picture, file));
-            d.sendFile(file);
+            d.sendFile(pngFile(file, 12, 9));
         }
         d.sendComplete();
     };
     int calls = 0;
     auto overview = h.engine.captureOverview([&](const QImage&) { ++calls; });
-    ASSERT_TRUE(finishes(overview));
-    const QImage image = resultOf(overview);
-    EXPECT_EQ(image.size(), QSize(12, 9));
+    EXPECT_EQ(finish(std::move(overview)).size(), QSize(12, 9));
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(h.device->scanRequests, 2);
     EXPECT_EQ(h.device->documentName, "bivara-overview");
@@ -134,17 +127,12 @@ TEST(EngineOverview, badFirstBandFallsBackToAFileWithoutOnImage)
 TEST(EngineOverview, aFileReportedDuringTheMemoryScanServesWhenNoBandsCame)
 {
     Connected h;
-    const QString file = QDir::temp().filePath("bivara-overview-test-inline.png");
-    QImage picture(6, 5, QImage::Format_RGB888);
-    picture.fill(Qt::blue);
-    ASSERT_TRUE(ImageUtil::savePNG(picture, file));
+    const QString file = pngFile(QDir::temp().filePath("bivara-overview-test-inline.png"), 6, 5);
     h.device->onScan = [&](ScriptedDevice& d) {
         d.sendFile(file);
         d.sendComplete();
     };
-    auto overview = h.engine.captureOverview({});
-    ASSERT_TRUE(finishes(overview));
-    EXPECT_EQ(resultOf(overview).size(), QSize(6, 5));
+    EXPECT_EQ(finish(h.engine.captureOverview({})).size(), QSize(6, 5));
     EXPECT_EQ(h.device->scanRequests, 1);
     EXPECT_FALSE(QFile::exists(file));
 }
@@ -164,10 +152,9 @@ TEST(EngineRegion, settingsReachTheUnitAndTheFileIsReturned)
         d.sendFile(QDir(d.downloadsDirectory).filePath(d.documentName + ".png"));
         d.sendComplete();
     };
-    auto scan = h.engine.scanRegion(QRectF(QPointF(3, 4), QPointF(1, 2)), {350, ColorMode::gray, 16}, dir.path(),
-                                    "bivara-master");
-    ASSERT_TRUE(finishes(scan));
-    EXPECT_EQ(resultOf(scan), QDir(dir.path()).filePath("bivara-master.png"));
+    EXPECT_EQ(finish(h.engine.scanRegion(QRectF(QPointF(3, 4), QPointF(1, 2)), {350, ColorMode::gray, 16}, dir.path(),
+                                         "bivara-master")),
+              QDir(dir.path()).filePath("bivara-master.png"));
     EXPECT_EQ(h.device->lastTransferMode, TransferMode::file);
     EXPECT_EQ(h.device->lastScanUnit.scanArea, QRectF(1, 2, 2, 2));  // normalised
     EXPECT_EQ(h.device->lastScanUnit.resolution, 300);
@@ -182,22 +169,18 @@ TEST(EngineLostScanner, sessionClosedMidOverviewFailsWithoutRetry)
     auto overview = h.engine.captureOverview([&](const QImage&) { ++calls; });
     drain();
     h.device->sendClosed();
-    ASSERT_TRUE(finishes(overview));
-    EXPECT_EQ(failureOf(overview)->error(), ScanError::notConnected);
+    EXPECT_EQ(failureOf(std::move(overview))->error(), ScanError::notConnected);
     EXPECT_EQ(h.device->scanRequests, 1);
     EXPECT_FALSE(h.engine.isScanning());
     EXPECT_EQ(calls, 0);
 
     // The next connect opens the session again and scanning works.
-    auto connect = h.engine.connect();
-    ASSERT_TRUE(finishes(connect));
+    finish(h.engine.connect());
     h.device->onScan = [](ScriptedDevice& d) {
         sendBands(d, 3, 3, 3);
         d.sendComplete();
     };
-    auto again = h.engine.captureOverview({});
-    ASSERT_TRUE(finishes(again));
-    EXPECT_FALSE(failureOf(again));
+    EXPECT_FALSE(failureOf(h.engine.captureOverview({})));
 }
 
 TEST(EngineLostScanner, switchingScannersFailsTheScanOnTheOldOne)
@@ -207,8 +190,7 @@ TEST(EngineLostScanner, switchingScannersFailsTheScanOnTheOldOne)
     auto scan = h.engine.scanRegion(QRectF(0, 0, 1, 1), {}, QDir::tempPath(), "x");
     drain();
     h.engine.selectScanner("usb:2");
-    ASSERT_TRUE(finishes(scan));
-    EXPECT_EQ(failureOf(scan)->error(), ScanError::notConnected);
+    EXPECT_EQ(failureOf(std::move(scan))->error(), ScanError::notConnected);
     // Messages from the old scanner no longer count.
     h.device->sendFile("/nowhere.png");
     h.device->sendComplete();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 QRgb expected(int x, int y)
@@ -85,15 +87,19 @@ TEST(PreviewBandAssembler, bandsThatDoNotFitAreDroppedAndBadFirstBandsCreateNoth
 
 TEST(PreviewBandAssembler, grayAndPaddedFourComponentImages)
 {
-    BandData gray;
-    gray.fullImageWidth = 3;
-    gray.fullImageHeight = 2;
-    gray.bytesPerRow = 4;
-    gray.bitsPerPixel = 8;
-    gray.numComponents = 0;  // raised to 1
-    gray.dataNumRows = 2;
-    gray.hasData = true;
-    gray.dataBuffer = QByteArray("\x10\x20\x30\x00\x40\x50\x60\x00", 8);
+    // One band of the whole image, `components` of 8 bits each.
+    const auto whole = [](int width, int height, int bytesPerRow, int components, const char* data) {
+        BandData b;
+        b.fullImageWidth = width;
+        b.fullImageHeight = b.dataNumRows = height;
+        b.bytesPerRow = bytesPerRow;
+        b.bitsPerPixel = 8 * std::max(1, components);
+        b.numComponents = components;
+        b.hasData = true;
+        b.dataBuffer = QByteArray(data, bytesPerRow * height);
+        return b;
+    };
+    const BandData gray = whole(3, 2, 4, 0, "\x10\x20\x30\x00\x40\x50\x60\x00");  // no components: raised to 1
     auto g = PreviewBandAssembler::create(gray);
     ASSERT_TRUE(g);
     EXPECT_EQ(g->numComponents(), 1);
@@ -102,15 +108,7 @@ TEST(PreviewBandAssembler, grayAndPaddedFourComponentImages)
     EXPECT_EQ(gi.format(), QImage::Format_Grayscale8);
     EXPECT_EQ(qGray(gi.pixel(2, 1)), 0x60);
 
-    BandData rgbx;
-    rgbx.fullImageWidth = 2;
-    rgbx.fullImageHeight = 1;
-    rgbx.bytesPerRow = 8;
-    rgbx.bitsPerPixel = 32;
-    rgbx.numComponents = 4;
-    rgbx.dataNumRows = 1;
-    rgbx.hasData = true;
-    rgbx.dataBuffer = QByteArray("\x01\x02\x03\x99\x04\x05\x06\x00", 8);
+    const BandData rgbx = whole(2, 1, 8, 4, "\x01\x02\x03\x99\x04\x05\x06\x00");
     auto x = PreviewBandAssembler::create(rgbx);
     ASSERT_TRUE(x);
     ASSERT_TRUE(x->add(rgbx));
