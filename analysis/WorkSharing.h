@@ -1,16 +1,16 @@
 #pragma once
 
 // Splitting one call's work over the cores, for the image functions. The calling thread
-// takes part, helpers come from Qt's global thread pool, and the pieces are handed out one
+// takes part, helpers come from the background helper threads, and the pieces are handed out one
 // at a time from a counter. A helper that gets no core (a busy machine, a pool full of other
 // work) therefore costs nothing: whoever runs takes the next piece, and the call returns as
 // soon as every piece is done. A helper starting after that finds the counter used up and
 // leaves without touching the caller's data; it only holds the small shared state. Nothing
 // outlives or is shared between calls, so calls may run on several threads at once.
 
-#include <QRunnable>
+#include "platform/threads/BackgroundPool.h"
+
 #include <QSemaphore>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
@@ -54,12 +54,8 @@ void run(int pieces, int maxHelpers, const Piece& piece)
         return;
     }
     const auto state = std::make_shared<detail::State<Piece>>(pieces, piece);
-    try {
-        QThreadPool* pool = QThreadPool::globalInstance();
-        for (int h = 0; h < helpers; ++h) pool->start(QRunnable::create([state] { state->work(); }));
-    } catch (...) {
-        // No helper to be had: the calling thread does the rest.
-    }
+    // A helper not to be had leaves its share to the calling thread.
+    for (int h = 0; h < helpers; ++h) BackgroundPool::startHelper([state] { state->work(); });
     state->work();
     state->finished.acquire();
 }

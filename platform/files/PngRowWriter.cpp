@@ -2,13 +2,12 @@
 
 #include "platform/files/RunDeflate.h"
 #include "platform/files/WholeFile.h"
+#include "platform/threads/BackgroundPool.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRunnable>
 #include <QSemaphore>
 #include <QThread>
-#include <QThreadPool>
 #include <QtEndian>
 
 #include <zlib.h>
@@ -242,11 +241,8 @@ bool PngRowWriter::sendBand()
     compressing_.push_back(band);
     if (!band->last) {
         // Later bands are filled meanwhile; the last is compressed by the finishing thread.
-        try {
-            QThreadPool::globalInstance()->start(QRunnable::create([band] { band->run(); }));
-        } catch (...) {
-            // No helper to be had: the band is compressed when its turn to be written comes.
-        }
+        // Without a helper, the band is compressed when its turn to be written comes.
+        BackgroundPool::startHelper([band] { band->run(); });
         const auto inFlight = std::size_t(std::max(2, QThread::idealThreadCount()));
         while (compressing_.size() > inFlight)
             if (!writeOldest()) return false;

@@ -21,6 +21,29 @@ QThreadPool& BackgroundPool::instance()
     return *pool;
 }
 
+QThreadPool& BackgroundPool::helpers()
+{
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+        return p;
+    }();
+    return *pool;
+}
+
+bool BackgroundPool::startHelper(std::function<void()> job)
+{
+    try {
+        helpers().start([job = std::move(job)] {
+            lowerThisThread();
+            job();
+        });
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 void BackgroundPool::lowerThisThread()
 {
     thread_local const bool lowered = [] {
