@@ -343,23 +343,32 @@ QImage VirtualBed::render(QRectF area, int dpi) const
 {
     const int w = std::max(1, int(std::lround(area.width() * dpi)));
     const int h = std::max(1, int(std::lround(area.height() * dpi)));
+    QImage picture;
     if (!files_.isEmpty()) {
-        QImage image(w, h, QImage::Format_RGB32);
-        if (image.isNull()) return {};
-        paintFile(image, area);
-        return image.convertToFormat(QImage::Format_RGB888);
+        QImageReader reader(files_[fileIndex_ % int(files_.size())]);
+        reader.setAutoTransform(true);
+        picture = reader.read();  // an unreadable file shows the empty lid
     }
+    // Painted a strip at a time and turned into 24-bit rows here: Qt would convert or scale a
+    // whole bed in pieces on its global thread pool, which the window's own painting waits on.
     QImage image(w, h, QImage::Format_RGB888);
     constexpr int stripRows = 256;
     QImage strip(w, std::min(h, stripRows), QImage::Format_RGB32);
     if (image.isNull() || strip.isNull()) return {};
-    const auto rowBytes = std::size_t(w) * 3;
     for (int first = 0; first < h; first += stripRows) {
-        paintDemo(strip, area, dpi, first);
-        const QImage rgb = strip.convertToFormat(QImage::Format_RGB888);
-        if (rgb.isNull()) return {};
-        for (int y = 0; y < std::min(stripRows, h - first); ++y)
-            std::memcpy(image.scanLine(first + y), rgb.constScanLine(y), rowBytes);
+        if (files_.isEmpty())
+            paintDemo(strip, area, dpi, first);
+        else
+            paintFile(strip, picture, area, QSize(w, h), first);
+        for (int y = 0; y < std::min(stripRows, h - first); ++y) {
+            const auto* from = reinterpret_cast<const QRgb*>(strip.constScanLine(y));
+            uchar* to = image.scanLine(first + y);
+            for (int x = 0; x < w; ++x, to += 3) {
+                to[0] = uchar(qRed(from[x]));
+                to[1] = uchar(qGreen(from[x]));
+                to[2] = uchar(qBlue(from[x]));
+            }
+        }
     }
     return image;
 }
@@ -376,19 +385,18 @@ void VirtualBed::paintDemo(QImage& image, QRectF area, int dpi, int firstRow) co
     for (const DemoPrint& print : prints_) paintPrint(p, print, backs_, dpi, bedToPixels);
 }
 
-void VirtualBed::paintFile(QImage& image, QRectF area) const
+void VirtualBed::paintFile(QImage& image, const QImage& picture, QRectF area, QSize size, int firstRow) const
 {
     image.fill(lidColor);
-    QImageReader reader(files_[fileIndex_ % int(files_.size())]);
-    reader.setAutoTransform(true);
-    const QImage picture = reader.read();
-    if (picture.isNull()) return;  // an unreadable file shows the empty lid
-    // The file covers the whole bed: cut out the part under the area and scale it smoothly.
+    if (picture.isNull()) return;
+    // The picture covers the whole bed: the part under the area, scaled smoothly to the whole
+    // scan, of which this strip is the rows from firstRow on.
     const double sx = picture.width() / widthInches, sy = picture.height() / heightInches;
-    const QRect source = QRectF(area.x() * sx, area.y() * sy, area.width() * sx, area.height() * sy).toAlignedRect() &
-                         picture.rect();
+    const QRectF source = QRectF(area.x() * sx, area.y() * sy, area.width() * sx, area.height() * sy) &
+                          QRectF(picture.rect());
     if (source.isEmpty()) return;
-    const QImage cut = picture.copy(source).scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPainter p(&image);
-    p.drawImage(0, 0, cut);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.translate(0, -firstRow);
+    p.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), picture, source);
 }

@@ -56,7 +56,7 @@ public:
 private:
     // Paints the demo's rows from `firstRow` of the area's picture into `image`.
     void paintDemo(QImage& image, QRectF area, int dpi, int firstRow) const;
-    void paintFile(QImage& image, QRectF area) const;
+    void paintFile(QImage& image, const QImage& picture, QRectF area, QSize size, int firstRow) const;
 
     std::vector<DemoPrint> prints_;
     quint32 batch_ = 1;
