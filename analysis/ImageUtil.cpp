@@ -1,5 +1,6 @@
 #include "analysis/ImageUtil.h"
 
+#include "analysis/CropMemory.h"
 #include "analysis/JpegEncoder.h"
 #include "analysis/PixelLanes.h"
 #include "analysis/PngDecoder.h"
@@ -590,7 +591,7 @@ QImage extractRotated(const QImage& from, QPointF centerPx, QSizeF sizePx, doubl
     m.du = std::llround(m.cosA * double(one));
     m.dv = std::llround(m.sinA * double(one));
 
-    QImage out(m.width, m.height, QImage::Format_ARGB32_Premultiplied);
+    QImage out = CropMemory::image(QSize(m.width, m.height), QImage::Format_ARGB32_Premultiplied);
     if (out.isNull()) return {};
     if (!from.isNull()) {
         out.setDotsPerMeterX(from.dotsPerMeterX());
