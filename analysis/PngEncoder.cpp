@@ -1,5 +1,6 @@
 #include "analysis/PngEncoder.h"
 
+#include "platform/files/PixelRows.h"
 #include "platform/files/PngRowWriter.h"
 
 #include <QColorSpace>
@@ -19,16 +20,6 @@ inline std::uint32_t load32le(const uchar* p)
 
 // Writes one image row in PNG sample order (big-endian for 16-bit samples).
 using PackRow = void (*)(const uchar* line, int width, std::uint8_t* out);
-
-void packRgb32(const uchar* line, int width, std::uint8_t* out)
-{
-    for (int x = 0; x < width; ++x, out += 3) {
-        const std::uint32_t p = load32le(line + 4 * x);
-        out[0] = std::uint8_t(p >> 16);
-        out[1] = std::uint8_t(p >> 8);
-        out[2] = std::uint8_t(p);
-    }
-}
 
 void packArgb32(const uchar* line, int width, std::uint8_t* out)
 {
@@ -112,7 +103,7 @@ struct Layout {
 Layout layoutFor(QImage::Format format)
 {
     switch (format) {
-    case QImage::Format_RGB32: return {packRgb32, 3, 8};
+    case QImage::Format_RGB32: return {PixelRows::rgb32ToRgb, 3, 8};
     case QImage::Format_ARGB32: return {packArgb32, 4, 8};
     case QImage::Format_ARGB32_Premultiplied: return {packArgb32Premultiplied, 4, 8};
     case QImage::Format_RGB888: return {packBytes<3>, 3, 8};

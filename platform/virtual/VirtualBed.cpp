@@ -1,5 +1,7 @@
 #include "platform/virtual/VirtualBed.h"
 
+#include "platform/files/PixelRows.h"
+
 #include <QFontDatabase>
 #include <QImageReader>
 #include <QLinearGradient>
@@ -9,7 +11,6 @@
 #include <QRandomGenerator>
 
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 namespace {
@@ -360,15 +361,8 @@ QImage VirtualBed::render(QRectF area, int dpi) const
             paintDemo(strip, area, dpi, first);
         else
             paintFile(strip, picture, area, QSize(w, h), first);
-        for (int y = 0; y < std::min(stripRows, h - first); ++y) {
-            const auto* from = reinterpret_cast<const QRgb*>(strip.constScanLine(y));
-            uchar* to = image.scanLine(first + y);
-            for (int x = 0; x < w; ++x, to += 3) {
-                to[0] = uchar(qRed(from[x]));
-                to[1] = uchar(qGreen(from[x]));
-                to[2] = uchar(qBlue(from[x]));
-            }
-        }
+        for (int y = 0; y < std::min(stripRows, h - first); ++y)
+            PixelRows::rgb32ToRgb(strip.constScanLine(y), w, image.scanLine(first + y));
     }
     return image;
 }

@@ -3,6 +3,7 @@
 
 #include "analysis/AutoDetect.h"
 #include "support/BedPainter.h"
+#include "support/Make.h"
 
 #include <QtConcurrent/QtConcurrent>
 
@@ -235,14 +236,7 @@ TEST_F(AutoDetectBeds, SixPrintsInReadingOrderFromAnyOverviewAndFromConcurrentCa
 
 namespace {
 
-ScanRegion at(double x, double y, double w = 1, double h = 1)
-{
-    ScanRegion r;
-    r.name = "Photo";
-    r.center = QPointF(x, y);
-    r.size = QSizeF(w, h);
-    return r;
-}
+ScanRegion at(double x, double y, double w = 1, double h = 1) { return makeRegion({x, y}, {w, h}, std::nullopt, "Photo"); }
 
 }  // namespace
 
