@@ -97,8 +97,12 @@ void installWindowProbes(MainWindow& window)
     giveUp->setSingleShot(true);
     QObject::connect(giveUp, &QTimer::timeout, &window, [w, file] { saveScreenshot(*w, file, false); });
     giveUp->start(std::chrono::minutes(1));
+    // Taken once the scanner is open and has said so: its information is in, and the status is
+    // the ready line (on a busy machine that can come a while after the information).
     QObject::connect(&window.model(), &AppModel::changed, &window, [w, file, giveUp](AppModel::Property p) {
-        if (p != AppModel::Property::info || !w->model().info() || !giveUp->isActive()) return;
+        if (p != AppModel::Property::info && p != AppModel::Property::status) return;
+        const AppModel& model = w->model();
+        if (!giveUp->isActive() || !model.info() || !model.status().startsWith(QLatin1String("Scanner ready"))) return;
         giveUp->stop();
         // A moment for the toolbar to show the scanner before the picture is taken.
         QTimer::singleShot(500, w, [w, file] { saveScreenshot(*w, file, true); });
